@@ -1,0 +1,133 @@
+#include "base/file_paths.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <fmt/format.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+#include "base/errors.h"
+
+namespace slabrip {
+
+namespace {
+
+// Closes a descriptor on every path out of a function.
+class TFd {
+public:
+  explicit TFd(int fd) : Fd(fd) {}
+  ~TFd() {
+    if (Fd >= 0) ::close(Fd);
+  }
+  TFd(const TFd&) = delete;
+  TFd& operator=(const TFd&) = delete;
+  int Release() { return std::exchange(Fd, -1); }
+  int Fd;
+};
+
+[[noreturn]] void FileError(const std::string& path, std::string_view what, int err) {
+  throw TError(fmt::format("{}: {}: {}", path, what, std::strerror(err)));
+}
+
+std::size_t LastSeparator(std::string_view path) { return path.find_last_of("/\\"); }
+
+}  // namespace
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool FolderExists(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string FileNamePart(std::string_view path) {
+  const auto sep = LastSeparator(path);
+  return std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
+}
+
+std::string FolderPart(std::string_view path) {
+  const auto sep = path.find_last_of('/');
+  if (sep == std::string_view::npos) return {};
+  return std::string(path.substr(0, sep == 0 ? 1 : sep));
+}
+
+std::string ChangeFileExt(std::string_view path, std::string_view ext) {
+  const auto sep = LastSeparator(path);
+  const auto dot = path.find_last_of('.');
+  const bool hasExt = dot != std::string_view::npos && (sep == std::string_view::npos || dot > sep);
+  return std::string(hasExt ? path.substr(0, dot) : path) + std::string(ext);
+}
+
+std::string ResolveBeside(std::string_view reference, const std::string& folder) {
+  if (reference.empty()) return {};
+  const std::string ref(reference);
+  const std::string base = folder.empty() ? std::string() : folder + "/";
+  if (ref.front() == '/') {
+    if (FileExists(ref)) return ref;
+  } else if (FileExists(base + ref)) {
+    return base + ref;
+  }
+  const std::string name = FileNamePart(ref);
+  if (name.empty() || name == ref) return {};
+  const std::string beside = base + name;
+  return FileExists(beside) ? beside : std::string();
+}
+
+std::string ReadWholeFile(const std::string& path, std::size_t maxBytes) {
+  TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.Fd < 0) FileError(path, "cannot open", errno);
+  struct stat st {};
+  if (::fstat(fd.Fd, &st) != 0) FileError(path, "cannot read", errno);
+  if (!S_ISREG(st.st_mode)) throw TError(fmt::format("{}: not a regular file", path));
+  if (static_cast<std::size_t>(st.st_size) > maxBytes)
+    throw TError(fmt::format("{}: file too large ({} bytes, at most {})", path, st.st_size, maxBytes));
+  std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::read(fd.Fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) FileError(path, "cannot read", errno);
+    if (n == 0) break;  // shrank while reading
+    done += static_cast<std::size_t>(n);
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
+void WriteFileAtomically(const std::string& path, std::string_view bytes) {
+  // A fresh file gets 0666 less the umask from open itself; a rewritten one keeps its mode.
+  std::string temp;
+  int rawFd = -1;
+  for (unsigned attempt = 0; rawFd < 0 && attempt < 100; ++attempt) {
+    temp = fmt::format("{}.{}-{}.tmp", path, ::getpid(), attempt);
+    rawFd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (rawFd < 0 && errno != EEXIST) break;
+  }
+  TFd fd(rawFd);
+  if (fd.Fd < 0) FileError(path, "cannot create a temporary file beside it", errno);
+  const auto fail = [&](std::string_view what) {
+    const int err = errno;
+    ::unlink(temp.c_str());
+    FileError(path, what, err);
+  };
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && ::fchmod(fd.Fd, st.st_mode & 07777) != 0)
+    fail("cannot set permissions");
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd.Fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) fail("cannot write");
+    done += static_cast<std::size_t>(n);
+  }
+  if (::fsync(fd.Fd) != 0) fail("cannot write");
+  if (::close(fd.Release()) != 0) fail("cannot write");
+  if (::rename(temp.c_str(), path.c_str()) != 0) fail("cannot replace");
+}
+
+}  // namespace slabrip

@@ -1,0 +1,109 @@
+#include "cli/info_command.h"
+
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+
+#include "base/date_time.h"
+#include "base/ini_file.h"
+#include "base/number_text.h"
+#include "jobs/rip_slab.h"
+
+namespace slabrip {
+
+namespace {
+
+std::string Mm(float v) { return FormatGeneral(static_cast<double>(v)); }
+
+std::string Rect(const TRectF& r) {
+  return fmt::format("({}, {}) - ({}, {}) mm", Mm(r.MinX), Mm(r.MinY), Mm(r.MaxX), Mm(r.MaxY));
+}
+
+std::string StatusText(const TRipSlab& slab) {
+  switch (slab.RipStatus) {
+    case 1:
+    case 3: return fmt::format("to print file {}", slab.PrnFilename);
+    case 2:
+    case 4: return "to printer";
+    case 7: return "printed";
+    case 8: return "aborted";
+    default: return "not queued for printing";
+  }
+}
+
+std::string ProfileText(const TRipSlab& slab) {
+  if (!slab.MediaPresetSnapshot) return "none (No Media Set)";
+  const TqlInifile ini(slab.FileName);
+  return ini.ReadString("SnapShot_MediaPreset", "IccProfile", "Generic_cmyk.icc");
+}
+
+std::size_t SpotColourCount(const TRipfileData& job) {
+  std::size_t count = 0;
+  for (int i = 0; i < 255; ++i) count += job.IsSpotColour(i) ? 1u : 0u;
+  return count;
+}
+
+void PrintJob(std::ostream& out, std::size_t index, const TRipfileData& job) {
+  fmt::print(out, "  [{}] {}\n", index, job.JobName.empty() ? "(unnamed)" : job.JobName);
+  fmt::print(out, "      job file:   {}\n", job.FileName);
+  const std::string document = job.ResolveFile(job.SrcFile);
+  fmt::print(out, "      document:   {}\n", document.empty() ? "missing" : document);
+  fmt::print(out, "      clip:       {}{}\n", Rect(job.ClipBounds), job.IsClipped ? " (clipped)" : "");
+  fmt::print(out, "      placed:     {}\n", Rect(job.PlacedClip));
+  fmt::print(out, "      scale:      {} x {}, bleed {} mm\n", Mm(job.ScaleX), Mm(job.ScaleY), Mm(job.JobBleed));
+  if (job.IsTiled)
+    fmt::print(out, "      tile:       {} of {} x {}\n", job.TileNo, job.TileColNo, job.TileRowNo);
+  else
+    fmt::print(out, "      tile:       not tiled\n");
+  if (job.SpotMask.SpotCount == 0)
+    fmt::print(out, "      spots:      none\n");
+  else
+    fmt::print(out, "      spots:      {} flagged (SpotCount {})\n", SpotColourCount(job),
+               job.SpotMask.SpotCount);
+  fmt::print(out, "      correction: {}\n", job.ColourFilterSettings.Enabled ? "enabled" : "off");
+  fmt::print(out, "      marks:      {}{}\n", job.UseCropMarks ? "crop marks" : "no crop marks",
+             job.UseJobText ? ", job text" : "");
+  fmt::print(out, "      date:       {}\n", FormatDateTime(job.Date));
+}
+
+}  // namespace
+
+int RunInfo(const std::string& slabPath, std::ostream& out, std::ostream& err) {
+  auto slab = MakeRef<TRipSlab>();
+  if (!slab->LoadFromFile(slabPath)) {
+    fmt::print(err, "Unable to open RIP File\n{}\n", slabPath);
+    for (const std::string& problem : slab->Problems()) fmt::print(err, "  {}\n", problem);
+    return 1;
+  }
+  const TRipSlab& s = *slab;
+  fmt::print(out, "Slab:           {}\n", s.FileName);
+  fmt::print(out, "Slab ID:        {}\n", FormatHex64(s.SlabID));
+  fmt::print(out, "Job name:       {}\n", s.Jobname);
+  fmt::print(out, "Status:         {} ({})\n", s.RipStatus, StatusText(s));
+  fmt::print(out, "Printer:        {}\n", s.Printer);
+  fmt::print(out, "Print mode:     {}\n", s.PrintMode);
+  fmt::print(out, "Media:          {} x {} mm\n", Mm(s.MediaWidth), Mm(s.MediaHeight));
+  fmt::print(out, "Resolution:     {} x {} dpi, rendered at {} dpi\n", Mm(s.XDPI), Mm(s.YDpi),
+             Mm(s.RenderDPI));
+  fmt::print(out, "Raster:         {} x {} pixels\n", s.RipWidth, s.RipHeight);
+  fmt::print(out, "Render size:    {} x {} pixels\n", s.RenderWidth, s.RenderHeight);
+  fmt::print(out, "Profile:        {}\n", ProfileText(s));
+  fmt::print(out, "Printer data:   {}\n", s.PrinterDataSnapshot ? "present" : "none");
+  fmt::print(out, "\nJobs ({}):\n", s.JobCount());
+  for (std::size_t i = 0; i < s.JobCount(); ++i) PrintJob(out, i, *s.Job(static_cast<std::int64_t>(i)));
+  fmt::print(out, "\nPlacements ({}):\n", s.Placements.size());
+  for (std::size_t i = 0; i < s.Placements.size(); ++i) {
+    const TRipJobPos& p = s.Placements[i];
+    const TAffine t = p.Transform();
+    const bool drawn = s.Job(p.JobIndex()) != nullptr;
+    fmt::print(out, "  [{}] job {}{}  bounds {}  transform [{} {} {} {} {} {}]\n", i, p.JobIndex(),
+               drawn ? "" : " (draws nothing)", Rect(p.PlacedBounds()), Mm(t.Dx), Mm(t.Dy), Mm(t.M11),
+               Mm(t.M12), Mm(t.M21), Mm(t.M22));
+  }
+  if (!s.Problems().empty()) {
+    fmt::print(out, "\nSkipped while loading:\n");
+    for (const std::string& problem : s.Problems()) fmt::print(out, "  {}\n", problem);
+  }
+  return 0;
+}
+
+}  // namespace slabrip

@@ -1,0 +1,150 @@
+#include "jobs/rip_job.h"
+
+#include <bit>
+#include <cmath>
+#include <fmt/format.h>
+
+#include "base/date_time.h"
+#include "base/file_paths.h"
+#include "base/ini_file.h"
+#include "base/number_text.h"
+
+namespace slabrip {
+
+namespace {
+
+TRectF ReadBounds(const TqlInifile& ini, std::string_view section, const TRectF& def) {
+  return {ini.ReadFloat32(section, "MinX", def.MinX), ini.ReadFloat32(section, "MinY", def.MinY),
+          ini.ReadFloat32(section, "MaxX", def.MaxX), ini.ReadFloat32(section, "MaxY", def.MaxY)};
+}
+
+// A float32 setting that must not silently fall back: absent keeps the
+// default, present but unreadable fails the whole record.
+bool ReadStrictFloat(const TqlInifile& ini, std::string_view key, float& value) {
+  const auto text = ini.ReadValue("RGBCorrection", key);
+  if (!text || TrimBlanks(*text).empty()) return true;
+  const auto parsed = ParseFloat32(*text);
+  if (!parsed) return false;
+  value = *parsed;
+  return true;
+}
+
+TColourFilterSettings ReadColourFilter(const TqlInifile& ini, TColourFilterSettings settings) {
+  settings.Enabled = ini.ReadBool("RGBCorrection", "Enabled", settings.Enabled != 0) ? 1 : 0;
+  bool ok = ReadStrictFloat(ini, "HueAdjust", settings.HueAdjust) &&
+            ReadStrictFloat(ini, "Saturation", settings.Saturation) &&
+            ReadStrictFloat(ini, "Brightness", settings.Brightness) &&
+            ReadStrictFloat(ini, "Gamma", settings.Gamma) &&
+            ReadStrictFloat(ini, "Contrast", settings.Contrast);
+  for (std::size_t k = 0; ok && k < settings.HueShift.size(); ++k)
+    ok = ReadStrictFloat(ini, fmt::format("HueShift{}", k), settings.HueShift[k]);
+  for (std::size_t k = 0; ok && k < settings.HueLevel.size(); ++k)
+    ok = ReadStrictFloat(ini, fmt::format("HueLevel{}", k), settings.HueLevel[k]);
+  return ok ? settings : TColourFilterSettings{};
+}
+
+// Scales written as 0 (or as a denormal within 2 units in the last place of it) mean 1.
+float NonZeroScale(float scale) {
+  const auto bits = std::bit_cast<std::uint32_t>(scale) & 0x7FFFFFFFu;
+  return bits <= 2 ? 1.0f : scale;
+}
+
+}  // namespace
+
+bool TRipfileData::LoadFromFile(const std::string& path) {
+  FileName = path;
+  Problem_.clear();
+  if (!FileExists(path)) {
+    Problem_ = fmt::format("job file not found: {}", path);
+    return false;
+  }
+  std::unique_ptr<TqlInifile> file;
+  try {
+    file = std::make_unique<TqlInifile>(path);
+  } catch (const std::exception& e) {
+    Problem_ = e.what();
+    return false;
+  }
+  const TqlInifile& ini = *file;
+
+  RipQueID = ini.ReadInteger("Job", "RipQueID", 0);
+  FZOrder = ini.ReadInteger("Job", "FZOrder", 0);
+  FJobID = ini.ReadInteger("Job", "FJobID", 0);
+  Copies = ini.ReadInteger("Job", "Copies", 1);
+  QtyDone = ini.ReadInteger("Job", "QtyDone", 0);
+  const auto date = ini.ReadValue("Job", "Date");
+  Date = date ? ParseDateTime(*date).value_or(NowDateTime()) : NowDateTime();
+  SrcFile = ini.ReadString("Job", "SrcFile", "");
+  JobName = ini.ReadString("Job", "JobName", "");
+  Preview = ini.ReadString("Job", "Preview", "");
+  CutGeo = ini.ReadString("Job", "CutGeo", "");
+  FullPrev = ini.ReadString("Job", "FullPrev", "");
+  JobText = ini.ReadString("Job", "JobText", "");
+  UseCropMarks = ini.ReadBool("Job", "UseCropMarks", false);
+  UseJobText = ini.ReadBool("Job", "UseJobText", false);
+  WeedBorder = ini.ReadBool("Job", "WeedBorder", false);
+
+  FullBounds = ReadBounds(ini, "FullBounds", TRectF{});
+  ClipBounds = ReadBounds(ini, "ClipBounds", FullBounds);
+
+  ScaleX = ini.ReadFloat32("Size", "ScaleX", 1.0f);
+  ScaleY = ini.ReadFloat32("Size", "ScaleY", 1.0f);
+  JobBleed = ini.ReadFloat32("Size", "JobBleed", 0.0f);
+
+  IsTiled = ini.ReadBool("Tiles", "IsTiled", false);
+  TileNo = ini.ReadInteger("Tiles", "TileNo", 0);
+  TileColNo = ini.ReadInteger("Tiles", "TileColNo", 0);
+  TileRowNo = ini.ReadInteger("Tiles", "TileRowNo", 0);
+  UseTileNums = ini.ReadBool("Tiles", "UseTileNums", false);
+
+  ColourFilterSettings = ReadColourFilter(ini, ColourFilterSettings);
+  ContrastCrv = ini.ReadString("RGBCorrection", "ContrastCrv", "");
+
+  SpotMask = {};
+  SpotMask.SpotCount = ini.ReadInteger("SpotFlags", "SpotCount", 0);
+  if (SpotMask.SpotCount != 0)
+    for (std::size_t k = 0; k < SpotMask.Masks.size(); ++k)
+      SpotMask.Masks[k] =
+          static_cast<std::uint64_t>(ini.ReadInt64("SpotFlags", fmt::format("Spot{}", k + 1), 0));
+
+  IsContourCut = ini.ReadBool("ContourCut", "IsContourCut", false);
+  XCount = ini.ReadInteger("ContourCut", "XCount", 1);
+  YCount = ini.ReadInteger("ContourCut", "YCount", 1);
+  Padding = ini.ReadFloat32("ContourCut", "Padding", 0.0f);
+  GapX = ini.ReadFloat32("ContourCut", "GapX", 0.0f);
+  GapY = ini.ReadFloat32("ContourCut", "GapY", 0.0f);
+  WBGap = ini.ReadFloat32("ContourCut", "WBGap", 0.0f);
+  RegMrk = ini.ReadString("ContourCut", "RegMrk", "");
+  CutJID = ini.ReadInteger("ContourCut", "CutJID", 0);
+
+  IsClipped = !(ClipBounds == FullBounds);
+
+  bool result = true;
+  if (ResolveFile(SrcFile).empty()) {
+    result = false;
+    Problem_ = SrcFile.empty() ? fmt::format("{}: no document (SrcFile) given", path)
+                               : fmt::format("{}: document not found: {}", path, SrcFile);
+  }
+  ScaleX = NonZeroScale(ScaleX);
+  ScaleY = NonZeroScale(ScaleY);
+  PlacedClip = {ClipBounds.MinX * ScaleX, ClipBounds.MinY * ScaleY, ClipBounds.MaxX * ScaleX,
+                ClipBounds.MaxY * ScaleY};
+  if (PlacedClip.IsEmpty()) {
+    if (result) Problem_ = fmt::format("{}: the clip rectangle is empty", path);
+    result = false;
+  }
+  return result;
+}
+
+std::string TRipfileData::ResolveFile(std::string_view reference) const {
+  return ResolveBeside(reference, FolderPart(FileName));
+}
+
+bool TRipfileData::IsSpotColour(std::int64_t index) const {
+  if (SpotMask.SpotCount == 0 || index < 0) return false;
+  if (index >= 255) return true;
+  const auto i = static_cast<std::size_t>(index);
+  return (SpotMask.Masks[i / 64] >> (i % 64) & 1u) != 0;
+}
+
+}  // namespace slabrip

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# slabrip info on the demo slab and on slabs that do not load.
+set -euo pipefail
+slabrip=$1
+demo=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+out=$("$slabrip" info "$demo/40E42ACCBAD66E1E.RipSlab")
+grep -q '^Raster: *12602 x 7087 pixels$' <<<"$out" || fail "raster size missing: $out"
+grep -q '^Render size: *4201 x 2362 pixels$' <<<"$out" || fail "render size missing"
+grep -q '^Jobs (3):$' <<<"$out" || fail "three jobs expected"
+grep -q '^Placements (8):$' <<<"$out" || fail "eight placements expected"
+grep -q 'tile: *2 of 2 x 2' <<<"$out" || fail "tile line missing"
+grep -q 'transform \[535 20 0 1 -1 0\]' <<<"$out" || fail "rotated placement missing"
+grep -q 'correction: enabled' <<<"$out" || fail "correction flag missing"
+grep -q 'Profile: *Latex570_MPI3000_Gloss.icc' <<<"$out" || fail "profile missing"
+
+# A slab that does not load exits non-zero, naming the file.
+if err=$("$slabrip" info "$work/none.RipSlab" 2>&1); then fail "missing slab loaded"; fi
+grep -q '^Unable to open RIP File$' <<<"$err" || fail "message missing: $err"
+grep -q "$work/none.RipSlab" <<<"$err" || fail "path missing: $err"
+
+head -c 5000 /dev/urandom >"$work/garbage.RipSlab"
+if "$slabrip" info "$work/garbage.RipSlab" >/dev/null 2>&1; then fail "garbage loaded"; fi
+echo "ok"
