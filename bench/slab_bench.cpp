@@ -1,8 +1,8 @@
 // Loading and saving large slabs: the ini storage and placement decoding.
 #include <benchmark/benchmark.h>
+#include <fmt/format.h>
 #include <cstdlib>
 #include <filesystem>
-#include <fmt/format.h>
 #include <fstream>
 
 #include "base/ini_file.h"
@@ -14,13 +14,14 @@ using namespace slabrip;
 
 // A slab folder with one job and `placements` placement records.
 class TBenchSlab {
-public:
+ public:
   explicit TBenchSlab(int placements) {
     std::string pattern = (std::filesystem::temp_directory_path() / "slabrip-bench-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) std::abort();
     Folder = pattern;
     std::ofstream(Folder + "/a.cmf").put('\0');
-    std::ofstream(Folder + "/a.RipJob") << "[Job]\r\nSrcFile=C:\\x\\a.cmf\r\n[FullBounds]\r\nMaxX=100\r\nMaxY=50\r\n";
+    std::ofstream(Folder + "/a.RipJob")
+        << "[Job]\r\nSrcFile=C:\\x\\a.cmf\r\n[FullBounds]\r\nMaxX=100\r\nMaxY=50\r\n";
     std::ofstream slab(Path());
     slab << "[Info]\r\nRipHeight=7087\r\nRipWidth=12602\r\nMediaWidth=1067\r\n[Jobs]\r\nJobCount=1\r\n"
             "Job000=C:\\Queue\\a.RipJob\r\n[RPA]\r\n"

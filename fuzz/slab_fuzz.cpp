@@ -1,10 +1,10 @@
 // Fuzzes the ini storage with the slab and job loaders: the input is written
 // as a slab file and as a job file beside it, loaded, and its status saved.
+#include <unistd.h>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 #include "base/date_time.h"
 #include "base/ini_file.h"

@@ -1,9 +1,9 @@
 #include "base/date_time.h"
 
+#include <fmt/format.h>
 #include <cctype>
 #include <cmath>
 #include <ctime>
-#include <fmt/format.h>
 #include <vector>
 
 #include "base/rounding.h"
@@ -59,7 +59,7 @@ double Compose(long long days, double dayFraction) {
 
 // A cursor over the text that hands out numbers and separators.
 class TScanner {
-public:
+ public:
   explicit TScanner(std::string_view text) : Text(text) {}
   void SkipBlanks() {
     while (Pos < Text.size() && (Text[Pos] == ' ' || Text[Pos] == '\t')) ++Pos;
@@ -86,7 +86,7 @@ public:
   std::string_view Rest() const { return Text.substr(Pos); }
   void Skip(std::size_t n) { Pos += n; }
 
-private:
+ private:
   std::string_view Text;
   std::size_t Pos = 0;
 };
@@ -190,8 +190,8 @@ std::string FormatDateTime(double dateTime) {
   }
   const TCivil date = CivilFromDays(days);
   if (seconds == 0) return fmt::format("{:04}-{:02}-{:02}", date.Year, date.Month, date.Day);
-  return fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02}", date.Year, date.Month, date.Day,
-                     seconds / 3600, seconds / 60 % 60, seconds % 60);
+  return fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02}", date.Year, date.Month, date.Day, seconds / 3600,
+                     seconds / 60 % 60, seconds % 60);
 }
 
 double NowDateTime() {

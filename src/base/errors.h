@@ -9,13 +9,13 @@ namespace slabrip {
 
 /// Every error the program raises; what() is the operator-facing text.
 class TError : public std::runtime_error {
-public:
+ public:
   explicit TError(const std::string& message) : std::runtime_error(message) {}
 };
 
 /// An internal-consistency check failed; reads "Assertion failure (Unit, line N)".
 class EAssertionFailure : public TError {
-public:
+ public:
   EAssertionFailure(std::string_view unit, int line);
 };
 

@@ -1,11 +1,11 @@
 #include "base/file_paths.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <fmt/format.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 #include <utility>
 
 #include "base/errors.h"
@@ -16,7 +16,7 @@ namespace {
 
 // Closes a descriptor on every path out of a function.
 class TFd {
-public:
+ public:
   explicit TFd(int fd) : Fd(fd) {}
   ~TFd() {
     if (Fd >= 0) ::close(Fd);

@@ -143,8 +143,7 @@ std::string TqlInifile::ReadString(std::string_view section, std::string_view ke
   return value ? std::move(*value) : std::string(def);
 }
 
-std::int32_t TqlInifile::ReadInteger(std::string_view section, std::string_view key,
-                                     std::int32_t def) const {
+std::int32_t TqlInifile::ReadInteger(std::string_view section, std::string_view key, std::int32_t def) const {
   const auto value = ReadValue(section, key);
   return value ? ParseInt32(*value).value_or(def) : def;
 }
@@ -163,8 +162,7 @@ float TqlInifile::ReadFloat32(std::string_view section, std::string_view key, fl
   return value ? ParseFloat32(*value).value_or(def) : def;
 }
 
-std::int64_t TqlInifile::ReadInt64(std::string_view section, std::string_view key,
-                                   std::int64_t def) const {
+std::int64_t TqlInifile::ReadInt64(std::string_view section, std::string_view key, std::int64_t def) const {
   const auto value = ReadValue(section, key);
   return value ? ParseInt64(*value).value_or(def) : def;
 }

@@ -19,7 +19,7 @@ namespace slabrip {
 /// lines starting with ';' are dropped when a file is read, every other
 /// line is kept and written back by UpdateFile.
 class TqlInifile {
-public:
+ public:
   /// Ini files are small; anything larger is refused rather than held in memory.
   static constexpr std::size_t kMaxFileBytes = 16u << 20;
 
@@ -78,7 +78,7 @@ public:
   /// Rewrites the file atomically in the encoding and line breaks it was read with.
   void UpdateFile() const;
 
-private:
+ private:
   struct TSection {
     std::string Name;
     std::vector<std::string> Lines;

@@ -1,8 +1,8 @@
 #include "base/number_text.h"
 
+#include <fmt/format.h>
 #include <charconv>
 #include <cmath>
-#include <fmt/format.h>
 #include <limits>
 
 namespace slabrip {
@@ -61,8 +61,8 @@ std::optional<std::int64_t> ParseIntegerIn(std::string_view text, std::int64_t l
   std::uint64_t magnitude = 0;
   const auto [ptr, ec] = std::from_chars(first, last, magnitude, 10);
   if (ec != std::errc() || ptr != last) return std::nullopt;
-  const auto limit = parts->Negative ? static_cast<std::uint64_t>(-(lo + 1)) + 1u
-                                     : static_cast<std::uint64_t>(hi);
+  const auto limit =
+      parts->Negative ? static_cast<std::uint64_t>(-(lo + 1)) + 1u : static_cast<std::uint64_t>(hi);
   if (magnitude > limit) return std::nullopt;
   if (parts->Negative) return magnitude == 0 ? 0 : -static_cast<std::int64_t>(magnitude - 1) - 1;
   return static_cast<std::int64_t>(magnitude);

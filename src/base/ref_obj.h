@@ -12,7 +12,7 @@ namespace slabrip {
 /// (the creator); the release that takes it below 0 destroys the object.
 /// Only TRef adds and drops references, so nobody releases by hand.
 class TRefObj {
-public:
+ public:
   TRefObj(const TRefObj&) = delete;
   TRefObj& operator=(const TRefObj&) = delete;
 
@@ -21,14 +21,15 @@ public:
   /// Owners beyond the first (0 while one owner holds the object).
   std::int32_t RefCount() const { return Count_.load(std::memory_order_relaxed); }
 
-protected:
+ protected:
   TRefObj() = default;
   /// Destroying an object that still has owners is a programming error; it
   /// aborts with the assertion text, since a destructor cannot throw.
   virtual ~TRefObj();
 
-private:
-  template <class T> friend class TRef;
+ private:
+  template <class T>
+  friend class TRef;
 
   void AddRef() { Count_.fetch_add(1, std::memory_order_relaxed); }
   void Release() {
@@ -40,8 +41,9 @@ private:
 };
 
 /// Shared handle to a TRefObj: copying adds a reference, dropping releases one.
-template <class T> class TRef {
-public:
+template <class T>
+class TRef {
+ public:
   TRef() = default;
   TRef(std::nullptr_t) {}  // NOLINT(google-explicit-constructor): a null handle reads naturally
   TRef(const TRef& other) : Ptr_(other.Ptr_) {
@@ -75,18 +77,20 @@ public:
   explicit operator bool() const { return Ptr_ != nullptr; }
   friend bool operator==(const TRef& a, const TRef& b) { return a.Ptr_ == b.Ptr_; }
 
-private:
+ private:
   T* Ptr_ = nullptr;
 };
 
 /// Creates a counted object held by one handle.
-template <class T, class... Args> TRef<T> MakeRef(Args&&... args) {
+template <class T, class... Args>
+TRef<T> MakeRef(Args&&... args) {
   return TRef<T>::Adopt(new T(std::forward<Args>(args)...));
 }
 
 /// An owned list of counted objects that releases them last to first.
-template <class T> class TReleaseList {
-public:
+template <class T>
+class TReleaseList {
+ public:
   TReleaseList() = default;
   TReleaseList(const TReleaseList&) = delete;
   TReleaseList& operator=(const TReleaseList&) = delete;
@@ -106,7 +110,7 @@ public:
   auto begin() const { return Items_.begin(); }
   auto end() const { return Items_.end(); }
 
-private:
+ private:
   std::vector<TRef<T>> Items_;
 };
 

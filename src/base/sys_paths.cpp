@@ -86,7 +86,7 @@ TSysPaths::TSysPaths(const TSysEnvironment& env) {
     UpdateVersion_ = ini.ReadString("UpdateInfo", "UpdateVersion", UpdateVersion_);
     // Later keys win, so the Ex folders replace the plain ones when they exist.
     const std::pair<const char*, std::string*> overrides[] = {
-        {"PfDir", &ProgramFolder_}, {"PdDir", &DataFolder_},    {"FFDir", &FontFolder_},
+        {"PfDir", &ProgramFolder_}, {"PdDir", &DataFolder_},     {"FFDir", &FontFolder_},
         {"VCDir", &ClipFolder_},    {"AdDir", &UserDataFolder_}, {"DocDir", &DocumentsFolder_},
         {"FFDirEx", &FontFolder_},  {"VCDirEx", &ClipFolder_}};
     for (const auto& [key, folder] : overrides) {

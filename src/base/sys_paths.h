@@ -20,7 +20,7 @@ struct TSysEnvironment {
 /// The suite's root folders, worked out once at start-up, and the numbered
 /// folder table. Folders that do not exist stay empty.
 class TSysPaths {
-public:
+ public:
   static constexpr int kIccFolder = 19;
   static constexpr int kDriversFolder = 20;
   static constexpr int kPrintJobsFolder = 21;
@@ -44,7 +44,7 @@ public:
   std::int32_t GuiNumber() const { return GuiNumber_; }
   const std::string& UpdateVersion() const { return UpdateVersion_; }
 
-private:
+ private:
   std::string ProgramFolder_;
   std::string DataFolder_;
   std::string FontFolder_;

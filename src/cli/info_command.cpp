@@ -6,6 +6,7 @@
 #include "base/date_time.h"
 #include "base/ini_file.h"
 #include "base/number_text.h"
+#include "colour/media_preset.h"
 #include "jobs/rip_slab.h"
 
 namespace slabrip {
@@ -30,10 +31,20 @@ std::string StatusText(const TRipSlab& slab) {
   }
 }
 
-std::string ProfileText(const TRipSlab& slab) {
-  if (!slab.MediaPresetSnapshot) return "none (No Media Set)";
+void PrintPreset(std::ostream& out, const TRipSlab& slab) {
+  if (!slab.MediaPresetSnapshot) {
+    fmt::print(out, "Media preset:   none (No Media Set)\n");
+    return;
+  }
   const TqlInifile ini(slab.FileName);
-  return ini.ReadString("SnapShot_MediaPreset", "IccProfile", "Generic_cmyk.icc");
+  auto preset = MakeRef<TMediaPresetObj>();
+  preset->LoadFromIni("SnapShot_MediaPreset", &ini);
+  fmt::print(out, "Media preset:   {} ({}), {}\n", preset->MediaName, preset->MediaType, preset->PrintMode);
+  fmt::print(out, "Profile:        {} (intent {}, ink limit {} %)\n", preset->IccProfile, preset->IccIntent,
+             FormatGeneral(preset->InkLimit));
+  const bool sixInks = (preset->InkSplitFlags & 3) == 3;
+  fmt::print(out, "Inks:           {}{}\n", sixInks ? "six (light cyan and light magenta split off)" : "four",
+             preset->UseInkCurves ? ", ink curves on" : "");
 }
 
 std::size_t SpotColourCount(const TRipfileData& job) {
@@ -49,7 +60,8 @@ void PrintJob(std::ostream& out, std::size_t index, const TRipfileData& job) {
   fmt::print(out, "      document:   {}\n", document.empty() ? "missing" : document);
   fmt::print(out, "      clip:       {}{}\n", Rect(job.ClipBounds), job.IsClipped ? " (clipped)" : "");
   fmt::print(out, "      placed:     {}\n", Rect(job.PlacedClip));
-  fmt::print(out, "      scale:      {} x {}, bleed {} mm\n", Mm(job.ScaleX), Mm(job.ScaleY), Mm(job.JobBleed));
+  fmt::print(out, "      scale:      {} x {}, bleed {} mm\n", Mm(job.ScaleX), Mm(job.ScaleY),
+             Mm(job.JobBleed));
   if (job.IsTiled)
     fmt::print(out, "      tile:       {} of {} x {}\n", job.TileNo, job.TileColNo, job.TileRowNo);
   else
@@ -59,7 +71,7 @@ void PrintJob(std::ostream& out, std::size_t index, const TRipfileData& job) {
   else
     fmt::print(out, "      spots:      {} flagged (SpotCount {})\n", SpotColourCount(job),
                job.SpotMask.SpotCount);
-  fmt::print(out, "      correction: {}\n", job.ColourFilterSettings.Enabled ? "enabled" : "off");
+  fmt::print(out, "      correction: {}\n", job.CorrectionLut ? "enabled, table built" : "off");
   fmt::print(out, "      marks:      {}{}\n", job.UseCropMarks ? "crop marks" : "no crop marks",
              job.UseJobText ? ", job text" : "");
   fmt::print(out, "      date:       {}\n", FormatDateTime(job.Date));
@@ -74,6 +86,7 @@ int RunInfo(const std::string& slabPath, std::ostream& out, std::ostream& err) {
     for (const std::string& problem : slab->Problems()) fmt::print(err, "  {}\n", problem);
     return 1;
   }
+  for (const auto& job : slab->Jobs) job->BuildCorrectionLut();
   const TRipSlab& s = *slab;
   fmt::print(out, "Slab:           {}\n", s.FileName);
   fmt::print(out, "Slab ID:        {}\n", FormatHex64(s.SlabID));
@@ -86,7 +99,7 @@ int RunInfo(const std::string& slabPath, std::ostream& out, std::ostream& err) {
              Mm(s.RenderDPI));
   fmt::print(out, "Raster:         {} x {} pixels\n", s.RipWidth, s.RipHeight);
   fmt::print(out, "Render size:    {} x {} pixels\n", s.RenderWidth, s.RenderHeight);
-  fmt::print(out, "Profile:        {}\n", ProfileText(s));
+  PrintPreset(out, s);
   fmt::print(out, "Printer data:   {}\n", s.PrinterDataSnapshot ? "present" : "none");
   fmt::print(out, "\nJobs ({}):\n", s.JobCount());
   for (std::size_t i = 0; i < s.JobCount(); ++i) PrintJob(out, i, *s.Job(static_cast<std::int64_t>(i)));

@@ -1,13 +1,13 @@
 #include "jobs/rip_job.h"
 
-#include <bit>
-#include <cmath>
 #include <fmt/format.h>
 
 #include "base/date_time.h"
 #include "base/file_paths.h"
+#include "base/float_compare.h"
 #include "base/ini_file.h"
 #include "base/number_text.h"
+#include "colour/colour_filter.h"
 
 namespace slabrip {
 
@@ -43,11 +43,8 @@ TColourFilterSettings ReadColourFilter(const TqlInifile& ini, TColourFilterSetti
   return ok ? settings : TColourFilterSettings{};
 }
 
-// Scales written as 0 (or as a denormal within 2 units in the last place of it) mean 1.
-float NonZeroScale(float scale) {
-  const auto bits = std::bit_cast<std::uint32_t>(scale) & 0x7FFFFFFFu;
-  return bits <= 2 ? 1.0f : scale;
-}
+// Scales written as 0 (or within 2 units in the last place of it) mean 1.
+float NonZeroScale(float scale) { return UlpDistance(scale, 0.0f) <= 2 ? 1.0f : scale; }
 
 }  // namespace
 
@@ -138,6 +135,15 @@ bool TRipfileData::LoadFromFile(const std::string& path) {
 
 std::string TRipfileData::ResolveFile(std::string_view reference) const {
   return ResolveBeside(reference, FolderPart(FileName));
+}
+
+void TRipfileData::BuildCorrectionLut() {
+  if (CorrectionLut || ColourFilterSettings.Enabled == 0) return;
+  // The job file has no key for the contrast-curve flag, so a job read from
+  // a file gets its table without the curve.
+  std::optional<TContrastTable> contrast;
+  if (ColourFilterSettings.UseContrastCurve != 0) contrast = ContrastTableFromText(ContrastCrv);
+  CorrectionLut = BuildFilterTable(ColourFilterSettings, contrast ? &*contrast : nullptr);
 }
 
 bool TRipfileData::IsSpotColour(std::int64_t index) const {

@@ -3,12 +3,14 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "base/affine.h"
 #include "base/ref_obj.h"
 #include "colour/colour_filter_settings.h"
+#include "colour/colour_lut33.h"
 
 namespace slabrip {
 
@@ -21,7 +23,7 @@ struct TSpotMask {
 
 /// The job record: every key of the job file, kept as read.
 class TRipfileData : public TRefObj {
-public:
+ public:
   /// Reads the job file. False when it is missing or unreadable, when its
   /// document is found neither where it points nor beside the job file, or
   /// when the scaled clip rectangle is empty; Problem() then says which.
@@ -31,12 +33,17 @@ public:
   /// empty when neither exists.
   std::string ResolveFile(std::string_view reference) const;
 
+  /// Builds CorrectionLut from the colour-correction settings when they are
+  /// enabled and no table exists yet.
+  void BuildCorrectionLut();
+
   /// Whether document colour `index` prints as a spot ink.
   bool IsSpotColour(std::int64_t index) const;
 
   /// Why the last LoadFromFile returned false.
   const std::string& Problem() const { return Problem_; }
 
+  std::unique_ptr<TColorLut33Obj> CorrectionLut;  // RGB -> RGB, applied over the placed bounds
   std::string FileName;
   TRectF PlacedClip;  // ClipBounds in the scaled frame, millimetres
   std::int32_t RipQueID = 0;
@@ -78,7 +85,7 @@ public:
   float WBGap = 0;
   std::string RegMrk;
 
-private:
+ private:
   std::string Problem_;
 };
 

@@ -19,11 +19,13 @@ void StoreLe32(std::uint8_t* p, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-template <std::size_t N> void LoadFloats(const std::uint8_t* p, float (&out)[N]) {
+template <std::size_t N>
+void LoadFloats(const std::uint8_t* p, float (&out)[N]) {
   for (std::size_t i = 0; i < N; ++i) out[i] = std::bit_cast<float>(LoadLe32(p + 4 * i));
 }
 
-template <std::size_t N> void StoreFloats(std::uint8_t* p, const float (&in)[N]) {
+template <std::size_t N>
+void StoreFloats(std::uint8_t* p, const float (&in)[N]) {
   for (std::size_t i = 0; i < N; ++i) StoreLe32(p + 4 * i, std::bit_cast<std::uint32_t>(in[i]));
 }
 
@@ -36,9 +38,7 @@ int HexValue(char c) {
 
 }  // namespace
 
-std::int32_t TRipJobPos::JobIndex() const {
-  return static_cast<std::int32_t>(LoadLe32(&Bytes[kJobIndexAt]));
-}
+std::int32_t TRipJobPos::JobIndex() const { return static_cast<std::int32_t>(LoadLe32(&Bytes[kJobIndexAt])); }
 
 TRectF TRipJobPos::PlacedBounds() const {
   float v[4];

@@ -1,8 +1,8 @@
 #include "jobs/rip_slab.h"
 
+#include <fmt/format.h>
 #include <algorithm>
 #include <limits>
-#include <fmt/format.h>
 
 #include "base/file_paths.h"
 #include "base/ini_file.h"
@@ -91,7 +91,8 @@ void TRipSlab::ReadInfo(const TqlInifile& ini) {
 void TRipSlab::ReadJobs(const TqlInifile& ini) {
   std::int32_t count = ini.ReadInteger("Jobs", "JobCount", 0);
   if (count > kMaxJobCount) {
-    Problems_.push_back(fmt::format("{}: JobCount {} is over {}; no job read", FileName, count, kMaxJobCount));
+    Problems_.push_back(
+        fmt::format("{}: JobCount {} is over {}; no job read", FileName, count, kMaxJobCount));
     count = 0;
   }
   const std::string folder = FolderPart(FileName);
@@ -130,13 +131,13 @@ void TRipSlab::ReadPlacements(const TqlInifile& ini) {
 }
 
 void TRipSlab::UpdateProgress() {
-  RipProgress = RipHeight <= 0 ? 0.0f
-                               : std::clamp(static_cast<float>(RipCurrRow) / static_cast<float>(RipHeight),
-                                            0.0f, 1.0f);
-  const float sent = CurrPrnSize <= 0 ? 0.0f
-                                      : std::clamp(static_cast<float>(SentPrnSize) /
-                                                       static_cast<float>(CurrPrnSize),
-                                                   0.0f, 1.0f);
+  RipProgress = RipHeight <= 0
+                    ? 0.0f
+                    : std::clamp(static_cast<float>(RipCurrRow) / static_cast<float>(RipHeight), 0.0f, 1.0f);
+  const float sent =
+      CurrPrnSize <= 0
+          ? 0.0f
+          : std::clamp(static_cast<float>(SentPrnSize) / static_cast<float>(CurrPrnSize), 0.0f, 1.0f);
   SendProgress = sent * RipProgress;
 }
 

@@ -17,7 +17,7 @@ class TqlInifile;
 /// The slab file in memory. Keys missing from the file keep the field's
 /// current value; a fresh slab has zero, empty and false everywhere.
 class TRipSlab : public TRefObj {
-public:
+ public:
   /// More job entries than this reads none.
   static constexpr std::int32_t kMaxJobCount = 999;
   /// More placements than this reads none.
@@ -83,7 +83,7 @@ public:
   float RipProgress = 0;
   bool UseAutoCrop = false;
 
-private:
+ private:
   void ReadInfo(const TqlInifile& ini);
   void ReadJobs(const TqlInifile& ini);
   void ReadPlacements(const TqlInifile& ini);

@@ -12,7 +12,7 @@ TEST(ParseDateTime, ReadsTheShortFormsWindowsMachinesWrite) {
   EXPECT_EQ(ParseDateTime("2026-12-08"), kDec8);
   EXPECT_EQ(ParseDateTime("2026-12-08 12:00"), kDec8 + 0.5);
   EXPECT_EQ(ParseDateTime("2026-12-08T18:00:00"), kDec8 + 0.75);
-  EXPECT_EQ(ParseDateTime("08/12/2026 12:00:00"), kDec8 + 0.5);   // day first, 24 h
+  EXPECT_EQ(ParseDateTime("08/12/2026 12:00:00"), kDec8 + 0.5);  // day first, 24 h
   EXPECT_EQ(ParseDateTime("08.12.2026 12:00"), kDec8 + 0.5);
   EXPECT_EQ(ParseDateTime("12/8/2026 12:00:00 PM"), kDec8 + 0.5);  // month first with AM/PM
   EXPECT_EQ(ParseDateTime("12/8/2026 12:00:00 AM"), kDec8);
@@ -28,9 +28,9 @@ TEST(ParseDateTime, ADayAboveTwelveDecidesTheOrder) {
 }
 
 TEST(ParseDateTime, RejectsWhatIsNotADate) {
-  for (const char* bad : {"", "today", "2026-13-01", "2026-02-29", "31/04/2026", "2026-12-08 24:00",
-                          "2026-12-08 10:60", "12/8/2026 13:00 PM", "2026/12-08", "2026-12-08x",
-                          "1/2/123", "99999-01-01", "2026-12-08 10:00 XM"})
+  for (const char* bad :
+       {"", "today", "2026-13-01", "2026-02-29", "31/04/2026", "2026-12-08 24:00", "2026-12-08 10:60",
+        "12/8/2026 13:00 PM", "2026/12-08", "2026-12-08x", "1/2/123", "99999-01-01", "2026-12-08 10:00 XM"})
     EXPECT_EQ(ParseDateTime(bad), std::nullopt) << bad;
   EXPECT_NE(ParseDateTime("2024-02-29"), std::nullopt);
 }

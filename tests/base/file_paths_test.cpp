@@ -1,7 +1,7 @@
 #include "base/file_paths.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
+#include <filesystem>
 
 #include "base/errors.h"
 #include "support/temp_dir.h"
@@ -29,9 +29,9 @@ TEST(ResolveBeside, FindsWindowsPathsByNameBesideTheNamingFile) {
   const std::string art = dir.Write("art.cmf", "x");
   const std::string other = dir.Write("sub/other.cmf", "y");
   EXPECT_EQ(ResolveBeside("C:\\elsewhere\\art.cmf", dir.Path()), art);
-  EXPECT_EQ(ResolveBeside(art, "/nonexistent"), art);             // absolute and present
-  EXPECT_EQ(ResolveBeside("sub/other.cmf", dir.Path()), other);   // relative to the folder
-  EXPECT_EQ(ResolveBeside("/gone/art.cmf", dir.Path()), art);     // absolute but moved
+  EXPECT_EQ(ResolveBeside(art, "/nonexistent"), art);            // absolute and present
+  EXPECT_EQ(ResolveBeside("sub/other.cmf", dir.Path()), other);  // relative to the folder
+  EXPECT_EQ(ResolveBeside("/gone/art.cmf", dir.Path()), art);    // absolute but moved
   EXPECT_EQ(ResolveBeside("C:\\elsewhere\\none.cmf", dir.Path()), "");
   EXPECT_EQ(ResolveBeside("", dir.Path()), "");
   EXPECT_EQ(ResolveBeside("C:\\elsewhere\\", dir.Path()), "");  // no name part

@@ -64,9 +64,9 @@ TEST(IniWrite, ReplacesInPlaceOrAppendsAndCreatesSections) {
   ini.WriteFloat("New", "F", 0.1f);
   ini.WriteInt64("New", "H", -1);
   ini.WriteBool("New", "Yes", true);
-  EXPECT_EQ(ini.GetStrings(), (std::vector<std::string>{"[Info]", "a=5", "B=2", "C=x", "", "[New]",
-                                                        "F=0.100000001490116", "H=$FFFFFFFFFFFFFFFF",
-                                                        "Yes=1", ""}));
+  EXPECT_EQ(ini.GetStrings(),
+            (std::vector<std::string>{"[Info]", "a=5", "B=2", "C=x", "", "[New]", "F=0.100000001490116",
+                                      "H=$FFFFFFFFFFFFFFFF", "Yes=1", ""}));
   ini.DeleteKey("INFO", "b");
   ini.EraseSection("new");
   EXPECT_EQ(ini.GetStrings(), (std::vector<std::string>{"[Info]", "a=5", "C=x", ""}));
@@ -112,13 +112,13 @@ TEST(IniFile, MissingFileIsEmptyAndUnreadableOrHugeFilesAreRefusedByName) {
 
 TEST(IniFile, RewriteKeepsEncodingLineBreaksAndEveryLine) {
   TTempDir dir;
-  const std::string path = dir.Write("s.ini", "\xEF\xBB\xBF" + CrLf({"orphan", "[A]", "K=\xC3\xA9", "", "; gone",
-                                                                      "free text", "[B]", "J=2"}));
+  const std::string path = dir.Write("s.ini", "\xEF\xBB\xBF" + CrLf({"orphan", "[A]", "K=\xC3\xA9", "",
+                                                                     "; gone", "free text", "[B]", "J=2"}));
   TqlInifile ini(path);
   ini.WriteString("A", "K", "\xC3\xA8");
   ini.UpdateFile();
-  EXPECT_EQ(ReadFile(path), "\xEF\xBB\xBF" + CrLf({"orphan", "", "[A]", "K=\xC3\xA8", "free text", "",
-                                                    "[B]", "J=2", ""}));
+  EXPECT_EQ(ReadFile(path),
+            "\xEF\xBB\xBF" + CrLf({"orphan", "", "[A]", "K=\xC3\xA8", "free text", "", "[B]", "J=2", ""}));
 }
 
 TEST(IniFile, Windows1252FileIsWrittenBackInWindows1252) {

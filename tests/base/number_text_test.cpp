@@ -1,7 +1,7 @@
 #include "base/number_text.h"
 
-#include <clocale>
 #include <gtest/gtest.h>
+#include <clocale>
 
 #include "base/rounding.h"
 

@@ -10,7 +10,7 @@ namespace {
 
 // Records its destruction in a shared log.
 class TLogged : public TRefObj {
-public:
+ public:
   TLogged(std::vector<std::string>& log, std::string name) : Log(log), Name(std::move(name)) {}
   ~TLogged() override { Log.push_back(Name); }
   std::vector<std::string>& Log;
@@ -18,7 +18,7 @@ public:
 };
 
 class TDerived : public TLogged {
-public:
+ public:
   using TLogged::TLogged;
 };
 

@@ -1,7 +1,7 @@
 #include "base/sys_paths.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
+#include <filesystem>
 
 #include "support/temp_dir.h"
 
@@ -11,7 +11,7 @@ namespace {
 using test::TTempDir;
 
 class SysPathsTest : public ::testing::Test {
-protected:
+ protected:
   TSysEnvironment Env() const {
     TSysEnvironment env;
     env.ProgramFiles = Dir.File("opt");
@@ -62,7 +62,7 @@ TEST_F(SysPathsTest, SettingsOverrideOnlyWithFoldersThatExist) {
   WriteSettings("[Data]\nPID=2\n[UpdateInfo]\nUpdateVersion=7.1\n[Paths]\nPdDir=" + data +
                 "/\nPfDir=" + Dir.File("missing") + "\nFFDir=" + fonts + "\nFFDirEx=" + fontsEx + "\n");
   const TSysPaths paths(Env());
-  EXPECT_EQ(paths.DataFolder(), data);  // trailing separator dropped
+  EXPECT_EQ(paths.DataFolder(), data);   // trailing separator dropped
   EXPECT_EQ(paths.ProgramFolder(), "");  // named folder does not exist
   EXPECT_EQ(paths.FontFolder(), fontsEx);
   EXPECT_EQ(paths.GuiNumber(), 2);

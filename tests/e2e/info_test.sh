@@ -15,8 +15,10 @@ grep -q '^Jobs (3):$' <<<"$out" || fail "three jobs expected"
 grep -q '^Placements (8):$' <<<"$out" || fail "eight placements expected"
 grep -q 'tile: *2 of 2 x 2' <<<"$out" || fail "tile line missing"
 grep -q 'transform \[535 20 0 1 -1 0\]' <<<"$out" || fail "rotated placement missing"
-grep -q 'correction: enabled' <<<"$out" || fail "correction flag missing"
-grep -q 'Profile: *Latex570_MPI3000_Gloss.icc' <<<"$out" || fail "profile missing"
+grep -q 'correction: enabled, table built' <<<"$out" || fail "correction table missing"
+[ "$(grep -c 'correction: off' <<<"$out")" = 2 ] || fail "two jobs without correction expected"
+grep -q 'Profile: *Latex570_MPI3000_Gloss.icc (intent 1, ink limit 280 %)' <<<"$out" || fail "profile missing"
+grep -q 'Inks: *six' <<<"$out" || fail "six inks expected"
 
 # A slab that does not load exits non-zero, naming the file.
 if err=$("$slabrip" info "$work/none.RipSlab" 2>&1); then fail "missing slab loaded"; fi

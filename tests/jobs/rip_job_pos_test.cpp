@@ -1,7 +1,7 @@
 #include "jobs/rip_job_pos.h"
 
-#include <algorithm>
 #include <gtest/gtest.h>
+#include <algorithm>
 
 namespace slabrip {
 namespace {

@@ -12,7 +12,7 @@ using test::JobFileText;
 using test::TTempDir;
 
 class RipJobTest : public ::testing::Test {
-protected:
+ protected:
   // Loads a job file of `extra` lines after the standard [Job] and [FullBounds].
   TRef<TRipfileData> Load(const std::string& extra, bool expected = true) {
     Dir.Write("art.cmf", "");
@@ -128,13 +128,43 @@ TEST_F(RipJobTest, TilesMarksAndCuttingKeysAreKept) {
 
 TEST_F(RipJobTest, AnUnreadableDateMeansTheTimeOfLoading) {
   Dir.Write("art.cmf", "");
-  const std::string path = Dir.Write("job.RipJob", "[Job]\r\nSrcFile=art.cmf\r\nDate=someday\r\n"
-                                                   "[FullBounds]\r\nMaxX=1\r\nMaxY=1\r\n");
+  const std::string path = Dir.Write("job.RipJob",
+                                     "[Job]\r\nSrcFile=art.cmf\r\nDate=someday\r\n"
+                                     "[FullBounds]\r\nMaxX=1\r\nMaxY=1\r\n");
   auto job = MakeRef<TRipfileData>();
   const double before = NowDateTime();
   ASSERT_TRUE(job->LoadFromFile(path));
   EXPECT_GE(job->Date, before - 1.0 / 86400);
   EXPECT_LE(job->Date, NowDateTime() + 1.0 / 86400);
+}
+
+}  // namespace
+}  // namespace slabrip
+
+namespace slabrip {
+namespace {
+
+TEST_F(RipJobTest, TheCorrectionTableIsBuiltOnceAndOnlyWhenEnabled) {
+  auto off = Load("[RGBCorrection]\r\nEnabled=0\r\nSaturation=-1\r\n");
+  off->BuildCorrectionLut();
+  EXPECT_EQ(off->CorrectionLut, nullptr);
+
+  auto on = Load("[RGBCorrection]\r\nEnabled=1\r\nSaturation=-1\r\nContrastCrv=0,0/50,90/100,100\r\n");
+  on->BuildCorrectionLut();
+  ASSERT_NE(on->CorrectionLut, nullptr);
+  EXPECT_FALSE(on->CorrectionLut->CmykOutput);
+  const TColor32 grey = on->CorrectionLut->ConvertColour(0xFFFF0000);
+  EXPECT_EQ(grey & 0xFF, grey >> 8 & 0xFF);            // desaturated
+  EXPECT_NEAR(static_cast<int>(grey & 0xFF), 128, 1);  // and no contrast curve from a job file
+  const TColorLut33Obj* built = on->CorrectionLut.get();
+  on->BuildCorrectionLut();
+  EXPECT_EQ(on->CorrectionLut.get(), built);
+
+  // With the contrast-curve flag set the curve lifts the mid-tones.
+  auto curved = Load("[RGBCorrection]\r\nEnabled=1\r\nSaturation=-1\r\nContrastCrv=0,0/50,90/100,100\r\n");
+  curved->ColourFilterSettings.UseContrastCurve = 1;
+  curved->BuildCorrectionLut();
+  EXPECT_GT(static_cast<int>(curved->CorrectionLut->ConvertColour(0xFFFF0000) & 0xFF), 160);
 }
 
 }  // namespace

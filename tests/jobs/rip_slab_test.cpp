@@ -15,7 +15,7 @@ using test::SlabFileText;
 using test::TTempDir;
 
 class RipSlabTest : public ::testing::Test {
-protected:
+ protected:
   TRef<TRipSlab> Load(const std::string& path, bool expected) {
     auto slab = MakeRef<TRipSlab>();
     EXPECT_EQ(slab->LoadFromFile(path), expected);
@@ -33,8 +33,8 @@ TEST_F(RipSlabTest, LoadsInfoJobsPlacementsAndSnapshots) {
   const std::string slab = test::WriteSimpleSlab(
       Dir, "SlabID=$3039\r\nRipWidth=12602\r\nRipStatus=3\r\nCurrPrnSize=1048576\r\nRipCurrRow=25\r\n",
       "[AlignMarks]\r\nAlignPosMinY=7.5\r\nAlignMarkCmd=M 0 0\r\n"
-           "[SnapShot_MediaPreset]\r\n<MediaPreset]\r\nIccProfile=x.icc\r\n"
-           "[SnapShot_PrinterData]\r\nCurrWinPrn=HP\r\n");
+      "[SnapShot_MediaPreset]\r\n<MediaPreset]\r\nIccProfile=x.icc\r\n"
+      "[SnapShot_PrinterData]\r\nCurrWinPrn=HP\r\n");
   const auto s = Load(slab, true);
   EXPECT_EQ(s->SlabID, 12345);
   EXPECT_EQ(s->RipWidth, 12602);
@@ -55,8 +55,8 @@ TEST_F(RipSlabTest, LoadsInfoJobsPlacementsAndSnapshots) {
 }
 
 TEST_F(RipSlabTest, MissingKeysKeepCurrentValuesAndEmptySnapshotSectionsGiveNone) {
-  const std::string path =
-      Dir.Write("s.RipSlab", SlabFileText({WriteJob("a")}, {Placement(0, 0, 0)}) + "[SnapShot_MediaPreset]\r\n");
+  const std::string path = Dir.Write(
+      "s.RipSlab", SlabFileText({WriteJob("a")}, {Placement(0, 0, 0)}) + "[SnapShot_MediaPreset]\r\n");
   auto s = MakeRef<TRipSlab>();
   s->Printer = "kept";
   s->CustomHostHwnd = 99;
@@ -70,8 +70,9 @@ TEST_F(RipSlabTest, MissingKeysKeepCurrentValuesAndEmptySnapshotSectionsGiveNone
 TEST_F(RipSlabTest, MissingAndFailingJobsAreSkippedAndLaterJobsMoveUp) {
   const std::string b = WriteJob("b");
   Dir.Write("bad.RipJob", JobFileText("nowhere.cmf"));
-  const std::string path = Dir.Write(
-      "s.RipSlab", SlabFileText({"C:\\Queue\\gone.RipJob", "C:\\Queue\\bad.RipJob", b}, {Placement(0, 0, 0)}));
+  const std::string path =
+      Dir.Write("s.RipSlab",
+                SlabFileText({"C:\\Queue\\gone.RipJob", "C:\\Queue\\bad.RipJob", b}, {Placement(0, 0, 0)}));
   const auto s = Load(path, true);
   ASSERT_EQ(s->JobCount(), 1u);
   EXPECT_EQ(s->Job(0)->FileName, Dir.File("b.RipJob"));
@@ -92,9 +93,10 @@ TEST_F(RipSlabTest, JobCountAboveTheLimitReadsNoJob) {
 
 TEST_F(RipSlabTest, PlacementCountAboveTheLimitFailsTheLoad) {
   const std::string a = WriteJob("a");
-  const auto over = Load(Dir.Write("s.RipSlab", CrLf({"[Jobs]", "JobCount=1", "Job000=" + a, "[RPA]",
-                                                      "Count=10000", "Pos000=" + Placement(0, 0, 0).ToHex()})),
-                         false);
+  const auto over =
+      Load(Dir.Write("s.RipSlab", CrLf({"[Jobs]", "JobCount=1", "Job000=" + a, "[RPA]", "Count=10000",
+                                        "Pos000=" + Placement(0, 0, 0).ToHex()})),
+           false);
   EXPECT_TRUE(over->Placements.empty());
   std::vector<TRipJobPos> many(9999, Placement(0, 0, 0));
   const auto max = Load(Dir.Write("m.RipSlab", SlabFileText({a}, many)), true);
@@ -107,10 +109,10 @@ TEST_F(RipSlabTest, MalformedPlacementsBecomeZeroRecords) {
   const std::string good = Placement(0, 5, 5).ToHex();
   std::string bad = good;
   bad.replace(14, 2, "zz");  // byte 7
-  const auto s = Load(Dir.Write("s.RipSlab", CrLf({"[Jobs]", "JobCount=1", "Job000=" + a, "[RPA]", "Count=4",
-                                                   "Pos000=" + good.substr(1), "Pos001=" + good + "0",
-                                                   "Pos002=" + bad})),
-                      true);
+  const auto s = Load(
+      Dir.Write("s.RipSlab", CrLf({"[Jobs]", "JobCount=1", "Job000=" + a, "[RPA]", "Count=4",
+                                   "Pos000=" + good.substr(1), "Pos001=" + good + "0", "Pos002=" + bad})),
+      true);
   ASSERT_EQ(s->Placements.size(), 4u);
   const TRipJobPos zero;
   EXPECT_EQ(s->Placements[0].Bytes, zero.Bytes);
@@ -143,8 +145,8 @@ TEST_F(RipSlabTest, NumbersThatDoNotFitKeepTheDefault) {
 
 TEST_F(RipSlabTest, WindowsTextFormsLoadAlike) {
   const std::string a = WriteJob("a");
-  const std::string body = "[Info]\nJobname=Caf\xE9\n[Jobs]\nJobCount=1\nJob000=" + a + "\n[RPA]\nCount=1\nPos000=" +
-                           Placement(0, 0, 0).ToHex() + "\n";
+  const std::string body = "[Info]\nJobname=Caf\xE9\n[Jobs]\nJobCount=1\nJob000=" + a +
+                           "\n[RPA]\nCount=1\nPos000=" + Placement(0, 0, 0).ToHex() + "\n";
   EXPECT_EQ(Load(Dir.Write("1252.RipSlab", body), true)->Jobname, "Caf\xC3\xA9");
   EXPECT_EQ(Load(Dir.Write("bom.RipSlab", "\xEF\xBB\xBF" + body), true)->JobCount(), 1u);
   std::string cr = body;

@@ -1,6 +1,6 @@
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <filesystem>
 
 #include "base/ini_file.h"
 #include "jobs/rip_slab.h"
@@ -25,7 +25,7 @@ std::vector<std::string> LinesOutside(const TqlInifile& ini, std::string_view sk
 }
 
 class SlabStatusTest : public ::testing::Test {
-protected:
+ protected:
   TRef<TRipSlab> LoadSlab(const std::string& path) {
     auto slab = MakeRef<TRipSlab>();
     EXPECT_TRUE(slab->LoadFromFile(path));
@@ -68,7 +68,8 @@ TEST_F(SlabStatusTest, WritesTheStatusKeysInTheirStoredForms) {
 TEST_F(SlabStatusTest, EverythingElseInTheFileSurvives) {
   const std::string path = test::WriteSimpleSlab(
       Dir, "Mystery=kept\r\nPrevFilename=C:\\p.jpg\r\n",
-      "; a comment\r\n\r\n[AlignMarks]\r\nAlignMarkCmd=R 1 2\r\n[SnapShot_MediaPreset]\r\nIccProfile=a.icc\r\n"
+      "; a comment\r\n\r\n[AlignMarks]\r\nAlignMarkCmd=R 1 "
+      "2\r\n[SnapShot_MediaPreset]\r\nIccProfile=a.icc\r\n"
       "InkSplitC0=0,0/50,60/100,0\r\n[SnapShot_PrinterData]\r\n<PrinterData]\r\nCurrPort=IP_10.0.0.5\r\n"
       "[Unknown]\r\nfree text line\r\nX=1\r\n");
   const TqlInifile before(path);
@@ -81,7 +82,7 @@ TEST_F(SlabStatusTest, EverythingElseInTheFileSurvives) {
     EXPECT_EQ(after.ReadString("Info", key, "<gone>"), before.ReadString("Info", key, "")) << key;
   }
   const std::string text = ReadFile(path);
-  EXPECT_EQ(text.find("; a comment"), std::string::npos);  // comments and blanks are not kept
+  EXPECT_EQ(text.find("; a comment"), std::string::npos);        // comments and blanks are not kept
   EXPECT_NE(text.find("\r\n[Unknown]\r\n"), std::string::npos);  // CR LF kept
 }
 

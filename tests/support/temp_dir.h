@@ -7,7 +7,7 @@
 namespace slabrip::test {
 
 class TTempDir {
-public:
+ public:
   TTempDir();
   ~TTempDir();
   TTempDir(const TTempDir&) = delete;
@@ -19,7 +19,7 @@ public:
   /// Writes `bytes` to `name` inside the folder and returns its path.
   std::string Write(std::string_view name, std::string_view bytes) const;
 
-private:
+ private:
   std::string Path_;
 };
 
