@@ -124,6 +124,11 @@ inline void OrInto(TInkVector& out, const TInkVector& a, const TInkVector& b, co
   std::memcpy(&out, r, 16);
 }
 
+// Calls convert(row pointer) for every row of the image.
+template <class TConvert> void EachRow(const std::vector<TColor32>& image, TConvert&& convert) {
+  for (std::size_t y = 0; y < kSide; ++y) convert(&image[std::size_t{kSide} * y]);
+}
+
 void SetPixels(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * std::int64_t{kSide} * kSide);
   state.SetLabel(state.range(0) == 0 ? "photographic" : "flat artwork");
@@ -134,20 +139,19 @@ void BM_LookupFourInkExpand(benchmark::State& state) {
   static const TExpansion expansion;
   TColourLookup lookup;
   lookup.MakeCurrent(InkTable());
+  std::vector<TColor32> inks(kSide);
   std::vector<TInkVector> row(kSide);
-  for (auto _ : state) {
-    for (int y = 0; y < kSide; ++y) {
-      const TColor32* in = &image[std::size_t{kSide} * static_cast<std::size_t>(y)];
+  for (auto _ : state)
+    EachRow(image, [&](const TColor32* in) {
       lookup.InvalidateCache(in[0]);
+      lookup.FourInkRow(in, kSide, inks.data());
       for (std::size_t x = 0; x < kSide; ++x) {
-        lookup.LookupFourInk(in[x]);
-        const TColor32 inks = lookup.LastResult();
-        OrInto(row[x], expansion.Table[0][inks & 255], expansion.Table[1][inks >> 8 & 255],
-               expansion.Table[2][inks >> 16 & 255], expansion.Table[3][inks >> 24]);
+        const TColor32 c = inks[x];
+        OrInto(row[x], expansion.Table[0][c & 255], expansion.Table[1][c >> 8 & 255],
+               expansion.Table[2][c >> 16 & 255], expansion.Table[3][c >> 24]);
       }
       benchmark::DoNotOptimize(row.data());
-    }
-  }
+    });
   SetPixels(state);
 }
 BENCHMARK(BM_LookupFourInkExpand)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
@@ -158,17 +162,12 @@ void BM_LookupEightInk(benchmark::State& state) {
   lookup.MakeCurrent(InkTable());
   lookup.CopyCurrentToSecond();
   std::vector<TInkVector> row(kSide);
-  for (auto _ : state) {
-    for (int y = 0; y < kSide; ++y) {
-      const TColor32* in = &image[std::size_t{kSide} * static_cast<std::size_t>(y)];
+  for (auto _ : state)
+    EachRow(image, [&](const TColor32* in) {
       lookup.InvalidateCache(in[0]);
-      for (std::size_t x = 0; x < kSide; ++x) {
-        lookup.LookupEightInk(in[x]);
-        row[x] = lookup.LastInks();
-      }
+      lookup.EightInkRow(in, kSide, row.data());
       benchmark::DoNotOptimize(row.data());
-    }
-  }
+    });
   SetPixels(state);
 }
 BENCHMARK(BM_LookupEightInk)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
@@ -176,13 +175,12 @@ BENCHMARK(BM_LookupEightInk)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 void BM_ConvertPixels(benchmark::State& state) {
   const auto& image = Input(static_cast<int>(state.range(0)));
   std::vector<TColor32> row(kSide);
-  for (auto _ : state) {
-    for (int y = 0; y < kSide; ++y) {
-      std::memcpy(row.data(), &image[std::size_t{kSide} * static_cast<std::size_t>(y)], kSide * 4);
+  for (auto _ : state)
+    EachRow(image, [&](const TColor32* in) {
+      std::memcpy(row.data(), in, kSide * 4);
       InkTable().ConvertPixels(row.data(), row.size());
       benchmark::DoNotOptimize(row.data());
-    }
-  }
+    });
   SetPixels(state);
 }
 BENCHMARK(BM_ConvertPixels)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
@@ -194,13 +192,11 @@ void BM_LittleCms(benchmark::State& state) {
   }
   const auto& image = Input(static_cast<int>(state.range(0)));
   std::vector<TColor32> row(kSide);
-  for (auto _ : state) {
-    for (int y = 0; y < kSide; ++y) {
-      cmsDoTransform(Lcms().Transform, &image[std::size_t{kSide} * static_cast<std::size_t>(y)], row.data(),
-                     kSide);
+  for (auto _ : state)
+    EachRow(image, [&](const TColor32* in) {
+      cmsDoTransform(Lcms().Transform, in, row.data(), kSide);
       benchmark::DoNotOptimize(row.data());
-    }
-  }
+    });
   SetPixels(state);
 }
 BENCHMARK(BM_LittleCms)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);

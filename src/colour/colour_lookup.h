@@ -29,32 +29,48 @@ class TColourLookup {
   void InvalidateCache(TColor32 pixel) { CacheKey_ = ~pixel; }
 
   /// Four ink bytes of the current table into LastResult.
-  void LookupFourInk(TColor32 p) {
-    LastAlpha_ = static_cast<std::uint8_t>(p >> 24);
-    const TColor32 rgb = p & 0xFFFFFF;
-    if (rgb == 0xFFFFFF) {
-      CacheKey_ = 0xFFFFFF;
-      LastResult_ = CurrentWhite_;
-    } else if (rgb != CacheKey_) {
-      CacheKey_ = rgb;
-      LastResult_ = lut::Interpolate(Current_, p);
-    }
-  }
-
+  void LookupFourInk(TColor32 p) { FourInkRow(&p, 1, &LastResult_); }
   /// Eight 16-bit inks into LastInks: lanes 0..3 from the current table,
   /// 4..7 from the second, each sum << 3 (at most 32640); white is no ink.
-  void LookupEightInk(TColor32 p) {
-    LastAlpha_ = static_cast<std::uint8_t>(p >> 24);
-    const TColor32 rgb = p & 0xFFFFFF;
-    if (rgb == 0xFFFFFF) {
-      CacheKey_ = 0xFFFFFF;
-      LastInks_ = {};
-    } else if (rgb != CacheKey_) {
-      CacheKey_ = rgb;
-      const lut::TCell cell = lut::Locate(p);
-      const std::uint64_t lanes[2] = {lut::Sums(Current_, cell) << 3, lut::Sums(Second_, cell) << 3};
-      std::memcpy(LastInks_.Lane.data(), lanes, sizeof lanes);
+  void LookupEightInk(TColor32 p) { EightInkRow(&p, 1, &LastInks_); }
+
+  /// LookupFourInk over a row, result i into out[i]. The state lives in
+  /// locals for the run, so the compiler keeps it in registers.
+  void FourInkRow(const TColor32* pixels, std::size_t count, TColor32* out) {
+    std::uint32_t key = CacheKey_;
+    TColor32 last = LastResult_;
+    for (std::size_t i = 0; i < count; ++i) {
+      const TColor32 rgb = pixels[i] & 0xFFFFFF;
+      if (rgb == 0xFFFFFF) {
+        key = 0xFFFFFF;
+        last = CurrentWhite_;
+      } else if (rgb != key) {
+        key = rgb;
+        last = lut::Interpolate(Current_, pixels[i]);
+      }
+      out[i] = last;
     }
+    Finish(pixels, count, key);
+    LastResult_ = last;
+  }
+
+  /// LookupEightInk over a row, result i into out[i].
+  void EightInkRow(const TColor32* pixels, std::size_t count, TInkVector* out) {
+    std::uint32_t key = CacheKey_;
+    TInkVector last = LastInks_;
+    for (std::size_t i = 0; i < count; ++i) {
+      const TColor32 rgb = pixels[i] & 0xFFFFFF;
+      if (rgb == 0xFFFFFF) {
+        key = 0xFFFFFF;
+        last = {};
+      } else if (rgb != key) {
+        key = rgb;
+        SumsOfBothTables(lut::Locate(pixels[i]), last);
+      }
+      out[i] = last;
+    }
+    Finish(pixels, count, key);
+    LastInks_ = last;
   }
 
   TColor32 LastResult() const { return LastResult_; }
@@ -62,6 +78,22 @@ class TColourLookup {
   std::uint8_t LastAlpha() const { return LastAlpha_; }
 
  private:
+  // Lanes 0..3 from the current table, 4..7 from the second, each sum << 3.
+  void SumsOfBothTables(const lut::TCell& cell, TInkVector& out) const {
+#if defined(__SSE2__)
+    const __m128i both = _mm_unpacklo_epi64(lut::SumsSse2(Current_, cell), lut::SumsSse2(Second_, cell));
+    _mm_store_si128(reinterpret_cast<__m128i*>(out.Lane.data()), _mm_slli_epi16(both, 3));
+#else
+    const std::uint64_t lanes[2] = {lut::Sums(Current_, cell) << 3, lut::Sums(Second_, cell) << 3};
+    std::memcpy(out.Lane.data(), lanes, sizeof lanes);
+#endif
+  }
+
+  void Finish(const TColor32* pixels, std::size_t count, std::uint32_t key) {
+    CacheKey_ = key;
+    if (count > 0) LastAlpha_ = static_cast<std::uint8_t>(pixels[count - 1] >> 24);
+  }
+
   const TColor32* Current_ = nullptr;
   TColor32 CurrentWhite_ = 0;
   const TColor32* Second_ = nullptr;  // white takes no ink from it, so its white entry is not kept

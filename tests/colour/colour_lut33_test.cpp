@@ -140,6 +140,20 @@ TEST(ColourLut, TiedTetrahedraGiveTheSameResult) {
   EXPECT_EQ(lut::Narrow(lut::Sums(table.Grid().data(), cell)), viaFirst);
 }
 
+TEST(ColourLut, TheVectorKernelMatchesTheScalarReferenceForEveryFraction) {
+  const TColorLut33Obj table = RandomTable(5);
+  std::mt19937 random(9);
+  for (int round = 0; round < 64; ++round)
+    for (TColor32 fractions = 0; fractions < 512; ++fractions) {
+      // Random cell, every fraction triple: bytes b, g, r = 8 * cell + fraction.
+      const auto cell = [&](TColor32 f) { return (static_cast<TColor32>(random()) % 31) * 8 + f; };
+      const TColor32 p = cell(fractions >> 6) | cell(fractions >> 3 & 7) << 8 | cell(fractions & 7) << 16;
+      const lut::TCell located = lut::Locate(p);
+      ASSERT_EQ(lut::Sums(table.Grid().data(), located), lut::SumsScalar(table.Grid().data(), located))
+          << std::hex << p;
+    }
+}
+
 TEST(ColourLut, RgbTablesKeepAlphaAndWhiteTakesTheWhiteEntry) {
   TColorLut33Obj table;
   table.MakeIdentity();
