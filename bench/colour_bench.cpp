@@ -7,12 +7,15 @@
 #include <benchmark/benchmark.h>
 #include <lcms2.h>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <vector>
 
 #include "base/rounding.h"
 #include "colour/colour_lookup.h"
 #include "colour/colour_lut33.h"
+#include "colour/icc_table.h"
 
 namespace {
 
@@ -125,7 +128,8 @@ inline void OrInto(TInkVector& out, const TInkVector& a, const TInkVector& b, co
 }
 
 // Calls convert(row pointer) for every row of the image.
-template <class TConvert> void EachRow(const std::vector<TColor32>& image, TConvert&& convert) {
+template <class TConvert>
+void EachRow(const std::vector<TColor32>& image, TConvert&& convert) {
   for (std::size_t y = 0; y < kSide; ++y) convert(&image[std::size_t{kSide} * y]);
 }
 
@@ -200,6 +204,34 @@ void BM_LittleCms(benchmark::State& state) {
   SetPixels(state);
 }
 BENCHMARK(BM_LittleCms)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The ink manager's table from a profile: 35,937 node colours through Little CMS.
+void BM_BuildTableFromProfile(benchmark::State& state) {
+  TLcmsProfile srgb(cmsCreate_sRGBProfile());
+  TLcmsProfile cmyk(cmsOpenProfileFromFile(kCmykProfile, "r"));
+  if (!cmyk) {
+    state.SkipWithError("no CMYK profile (libgs-common)");
+    return;
+  }
+  TLcmsTransform transform(cmsCreateTransform(srgb.get(), TYPE_RGB_DBL, cmyk.get(), TYPE_CMYK_DBL,
+                                              INTENT_PERCEPTUAL, cmsFLAGS_NOOPTIMIZE));
+  for (auto _ : state) benchmark::DoNotOptimize(BuildTableFromProfile(transform.get(), 280));
+}
+BENCHMARK(BM_BuildTableFromProfile)->Unit(benchmark::kMillisecond);
+
+// Reading a table file with both tables.
+void BM_LoadTableFile(benchmark::State& state) {
+  const std::string path = std::filesystem::temp_directory_path() / "slabrip-bench.qicc";
+  const std::vector<TColor32> main(InkTable().Grid().begin(), InkTable().Grid().end());
+  std::ofstream(path, std::ios::binary) << EncodeTableFile(main, &main);
+  for (auto _ : state) {
+    TIcc33 file;
+    if (!file.Load(path)) state.SkipWithError("table file did not load");
+    benchmark::DoNotOptimize(file.MainTable());
+  }
+  std::filesystem::remove(path);
+}
+BENCHMARK(BM_LoadTableFile)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -4,4 +4,4 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh slabrip demo
-build/bin/slabrip info build/examples/demo/40E42ACCBAD66E1E.RipSlab
+build/bin/slabrip --icc-dir build/examples/demo/ICC info build/examples/demo/40E42ACCBAD66E1E.RipSlab

@@ -4,8 +4,10 @@
 #include <fmt/ostream.h>
 
 #include "base/date_time.h"
+#include "base/errors.h"
 #include "base/ini_file.h"
 #include "base/number_text.h"
+#include "colour/ink_manager.h"
 #include "colour/media_preset.h"
 #include "jobs/rip_slab.h"
 
@@ -31,7 +33,7 @@ std::string StatusText(const TRipSlab& slab) {
   }
 }
 
-void PrintPreset(std::ostream& out, const TRipSlab& slab) {
+void PrintPreset(std::ostream& out, const TRipSlab& slab, const std::string& iccFolder) {
   if (!slab.MediaPresetSnapshot) {
     fmt::print(out, "Media preset:   none (No Media Set)\n");
     return;
@@ -42,8 +44,19 @@ void PrintPreset(std::ostream& out, const TRipSlab& slab) {
   fmt::print(out, "Media preset:   {} ({}), {}\n", preset->MediaName, preset->MediaType, preset->PrintMode);
   fmt::print(out, "Profile:        {} (intent {}, ink limit {} %)\n", preset->IccProfile, preset->IccIntent,
              FormatGeneral(preset->InkLimit));
-  const bool sixInks = (preset->InkSplitFlags & 3) == 3;
-  fmt::print(out, "Inks:           {}{}\n", sixInks ? "six (light cyan and light magenta split off)" : "four",
+  auto manager = MakeRef<TInkManagerEx>();
+  manager->SetIccFolder(iccFolder);
+  manager->SetPreset(preset);
+  TExpansionTables expansion;
+  try {
+    manager->Build(expansion);
+    fmt::print(out, "Colour tables:  built from {}{}\n", manager->ProfilePath(),
+               manager->SecondTable() ? " (with a second table for four more inks)" : "");
+  } catch (const TError& e) {
+    fmt::print(out, "Colour tables:  not usable: {}\n", e.what());
+  }
+  fmt::print(out, "Inks:           {}{}\n",
+             preset->SplitsLightInks() ? "six (light cyan and light magenta split off)" : "four",
              preset->UseInkCurves ? ", ink curves on" : "");
 }
 
@@ -79,7 +92,7 @@ void PrintJob(std::ostream& out, std::size_t index, const TRipfileData& job) {
 
 }  // namespace
 
-int RunInfo(const std::string& slabPath, std::ostream& out, std::ostream& err) {
+int RunInfo(const std::string& slabPath, const std::string& iccFolder, std::ostream& out, std::ostream& err) {
   auto slab = MakeRef<TRipSlab>();
   if (!slab->LoadFromFile(slabPath)) {
     fmt::print(err, "Unable to open RIP File\n{}\n", slabPath);
@@ -99,7 +112,7 @@ int RunInfo(const std::string& slabPath, std::ostream& out, std::ostream& err) {
              Mm(s.RenderDPI));
   fmt::print(out, "Raster:         {} x {} pixels\n", s.RipWidth, s.RipHeight);
   fmt::print(out, "Render size:    {} x {} pixels\n", s.RenderWidth, s.RenderHeight);
-  PrintPreset(out, s);
+  PrintPreset(out, s, iccFolder);
   fmt::print(out, "Printer data:   {}\n", s.PrinterDataSnapshot ? "present" : "none");
   fmt::print(out, "\nJobs ({}):\n", s.JobCount());
   for (std::size_t i = 0; i < s.JobCount(); ++i) PrintJob(out, i, *s.Job(static_cast<std::int64_t>(i)));

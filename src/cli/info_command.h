@@ -6,9 +6,10 @@
 
 namespace slabrip {
 
-/// Loads the slab with its jobs and prints sizes, resolutions, status, jobs
-/// and placements to `out`. Returns the process exit code: 0, or 1 after
+/// Loads the slab with its jobs, builds its colour tables from the profiles
+/// in `iccFolder`, and prints sizes, resolutions, status, colour, jobs and
+/// placements to `out`. Returns the process exit code: 0, or 1 after
 /// "Unable to open RIP File" and the reasons on `err`.
-int RunInfo(const std::string& slabPath, std::ostream& out, std::ostream& err);
+int RunInfo(const std::string& slabPath, const std::string& iccFolder, std::ostream& out, std::ostream& err);
 
 }  // namespace slabrip

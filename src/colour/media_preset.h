@@ -43,6 +43,9 @@ class TMediaPresetObj : public TRefObj {
   /// Loads a curve text into a slot; empty or invalid text leaves the slot empty.
   void CurveFromText(std::string_view text, TCurveSlot slot);
 
+  /// Both light inks split off (bits 0 and 1 of InkSplitFlags): rows carry six inks, not four.
+  bool SplitsLightInks() const { return (InkSplitFlags & 3) == 3; }
+
   /// The curve in a slot, or nullptr.
   const TNodeCurve* Curve(TCurveSlot slot) const { return Curves_[slot].get(); }
 

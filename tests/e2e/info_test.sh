@@ -3,12 +3,13 @@
 set -euo pipefail
 slabrip=$1
 demo=$2
+icc=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 fail() { echo "FAIL: $*"; exit 1; }
 
-out=$("$slabrip" info "$demo/40E42ACCBAD66E1E.RipSlab")
+out=$("$slabrip" --icc-dir "$icc" info "$demo/40E42ACCBAD66E1E.RipSlab")
 grep -q '^Raster: *12602 x 7087 pixels$' <<<"$out" || fail "raster size missing: $out"
 grep -q '^Render size: *4201 x 2362 pixels$' <<<"$out" || fail "render size missing"
 grep -q '^Jobs (3):$' <<<"$out" || fail "three jobs expected"
@@ -19,6 +20,11 @@ grep -q 'correction: enabled, table built' <<<"$out" || fail "correction table m
 [ "$(grep -c 'correction: off' <<<"$out")" = 2 ] || fail "two jobs without correction expected"
 grep -q 'Profile: *Latex570_MPI3000_Gloss.icc (intent 1, ink limit 280 %)' <<<"$out" || fail "profile missing"
 grep -q 'Inks: *six' <<<"$out" || fail "six inks expected"
+grep -q "Colour tables: *built from $icc/Latex570_MPI3000_Gloss.icc" <<<"$out" || fail "tables not built: $out"
+
+# Without the profile the tables are reported unusable, naming the file.
+out=$("$slabrip" --icc-dir "$work" info "$demo/40E42ACCBAD66E1E.RipSlab")
+grep -q "Colour tables: *not usable: ICC profile not found: Latex570_MPI3000_Gloss.icc" <<<"$out" || fail "missing profile not reported"
 
 # A slab that does not load exits non-zero, naming the file.
 if err=$("$slabrip" info "$work/none.RipSlab" 2>&1); then fail "missing slab loaded"; fi

@@ -1,0 +1,39 @@
+// The fused expand, error-diffuse and pack kernel over all ink lanes at once.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "colour/ink_vector.h"
+#include "separation/ink_dither.h"
+
+namespace slabrip {
+
+/// One printer row for every lane: the input vectors replicated over their
+/// columns, diffused with the same arithmetic as TinkDither_FS16 on the
+/// interleaved error entries, and packed into each lane's output bytes.
+struct TDitherJob {
+  const TInkVector* Input = nullptr;
+  const std::int32_t* ColumnEnds = nullptr;  // exclusive end column per input pixel
+  std::size_t InputWidth = 0;
+  std::size_t Width = 0;         // printer pixels
+  TInkVector* Errors = nullptr;  // Width + 2 entries, lane i for lane i
+  const TLevelTables* Tables = nullptr;
+  bool TwoBit = true;
+  std::array<std::uint8_t*, 8> Out{};  // packed bytes per lane, nullptr for lanes without a channel
+  int Row = 0;                         // even: left to right, odd: right to left
+};
+
+/// Whether this build has the kernel (it needs SSE2, part of every x86-64);
+/// without it callers take the step-by-step path.
+#if defined(__SSE2__)
+inline constexpr bool kHasDitherKernel = true;
+#else
+inline constexpr bool kHasDitherKernel = false;
+#endif
+
+/// Runs the job (only when kHasDitherKernel).
+void RunDitherJob(const TDitherJob& job);
+
+}  // namespace slabrip
