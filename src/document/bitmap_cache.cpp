@@ -1,0 +1,1 @@
+#include "document/bitmap_cache.h"

@@ -1,0 +1,1 @@
+#include "document/pixel_codecs.h"

@@ -1,0 +1,1 @@
+#include "geometry/geo_curve.h"
