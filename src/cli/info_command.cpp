@@ -66,11 +66,30 @@ std::size_t SpotColourCount(const TRipfileData& job) {
   return count;
 }
 
+void PrintDocument(std::ostream& out, const TcmfFile& doc, const TRipfileData& job) {
+  const auto counts = doc.NodeCounts();
+  fmt::print(out, "      name:       {}\n", doc.Name.empty() ? "(none)" : doc.Name);
+  fmt::print(out, "      nodes:      {} groups, {} shapes, {} images, {} other\n", counts[kNodeGroup],
+             counts[kNodeGeometry], counts[kNodeImage], counts[kNodePlain]);
+  fmt::print(out, "      bounds:     {}\n", doc.Root ? Rect(doc.DrawingBounds()) : std::string("(nothing to draw)"));
+  fmt::print(out, "      gradients:  {}, textures: {}\n", doc.Gradients.size(), doc.Textures.size());
+  for (std::size_t i = 0; i < doc.Colours.size(); ++i)
+    fmt::print(out, "      colour {}:   {}{}\n", i, doc.Colours[i].Name,
+               job.IsSpotColour(static_cast<std::int64_t>(i)) ? " (spot ink)" : "");
+}
+
 void PrintJob(std::ostream& out, std::size_t index, const TRipfileData& job) {
   fmt::print(out, "  [{}] {}\n", index, job.JobName.empty() ? "(unnamed)" : job.JobName);
   fmt::print(out, "      job file:   {}\n", job.FileName);
   const std::string document = job.ResolveFile(job.SrcFile);
   fmt::print(out, "      document:   {}\n", document.empty() ? "missing" : document);
+  if (job.Document)
+    PrintDocument(out, *job.Document, job);
+  else
+    fmt::print(out, "      not loaded: {}\n", job.DocumentProblem);
+  if (!job.CutGeo.empty())
+    fmt::print(out, "      cut path:   {}\n",
+               job.CutGeometry ? fmt::format("{} curves", job.CutGeometry->Count()) : std::string("missing"));
   fmt::print(out, "      clip:       {}{}\n", Rect(job.ClipBounds), job.IsClipped ? " (clipped)" : "");
   fmt::print(out, "      placed:     {}\n", Rect(job.PlacedClip));
   fmt::print(out, "      scale:      {} x {}, bleed {} mm\n", Mm(job.ScaleX), Mm(job.ScaleY),
@@ -99,7 +118,12 @@ int RunInfo(const std::string& slabPath, const std::string& iccFolder, std::ostr
     for (const std::string& problem : slab->Problems()) fmt::print(err, "  {}\n", problem);
     return 1;
   }
-  for (const auto& job : slab->Jobs) job->BuildCorrectionLut();
+  // The engine's order: document, cut path, correction table.
+  for (const auto& job : slab->Jobs) {
+    job->LoadDocument();
+    job->LoadCutGeometry();
+    job->BuildCorrectionLut();
+  }
   const TRipSlab& s = *slab;
   fmt::print(out, "Slab:           {}\n", s.FileName);
   fmt::print(out, "Slab ID:        {}\n", FormatHex64(s.SlabID));

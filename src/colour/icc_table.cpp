@@ -1,4 +1,5 @@
 #include "colour/icc_table.h"
+#include "base/byte_order.h"
 
 #include <fmt/format.h>
 #include <zlib.h>
@@ -20,7 +21,7 @@ constexpr std::size_t kMainOffsetAt = 552;
 constexpr std::size_t kMainLengthAt = 556;
 
 void PutWord(std::string& bytes, std::size_t at, std::uint32_t value) {
-  for (std::size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
+  StoreLe(reinterpret_cast<std::uint8_t*>(&bytes[at]), value);
 }
 
 // Planes of byte c of every entry, each delta coded from 0.
@@ -93,11 +94,7 @@ std::unique_ptr<TColorLut33Obj> BuildTableFromProfile(cmsHTRANSFORM rgbToCmyk, f
   return table;
 }
 
-std::uint32_t TIcc33::HeaderWord(std::size_t offset) const {
-  return static_cast<std::uint32_t>(Header_[offset]) | static_cast<std::uint32_t>(Header_[offset + 1]) << 8 |
-         static_cast<std::uint32_t>(Header_[offset + 2]) << 16 |
-         static_cast<std::uint32_t>(Header_[offset + 3]) << 24;
-}
+std::uint32_t TIcc33::HeaderWord(std::size_t offset) const { return LoadLe<std::uint32_t>(&Header_[offset]); }
 
 bool TIcc33::CheckHeader(const std::string& path) {
   Header_.fill(0);

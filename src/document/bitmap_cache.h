@@ -17,7 +17,7 @@ class TBM32CacheManager;
 /// One cached picture: the raw bitmap (or none while swapped out) and, once
 /// swapped out, a packed copy in the compressed bitmap format.
 class TCachedBM32 : public TRefObj {
-public:
+ public:
   int Width() const { return Width_; }
   int Height() const { return Height_; }
   std::uint64_t ByteSize() const { return ByteSize_; }
@@ -27,7 +27,7 @@ public:
   bool HasRawBitmap() const { return Bitmap_ != nullptr; }
   std::size_t PackedSize() const { return Packed_.size(); }
 
-private:
+ private:
   friend class TBM32CacheManager;
   friend class TSharedCachedBM32;
 
@@ -53,9 +53,9 @@ struct TMemoryProbe {
 
 /// The cache: a locked list of entries, a budget and a physical-memory reserve.
 class TBM32CacheManager {
-public:
-  static constexpr std::int64_t kBudget = 0x26666666;   // 644,245,094 bytes
-  static constexpr std::int64_t kReserve = 0x6400000;   // 104,857,600 bytes
+ public:
+  static constexpr std::int64_t kBudget = 0x26666666;  // 644,245,094 bytes
+  static constexpr std::int64_t kReserve = 0x6400000;  // 104,857,600 bytes
 
   explicit TBM32CacheManager(TMemoryProbe probe = TMemoryProbe::FromProc());
   /// The process's cache, shared by every document.
@@ -77,7 +77,7 @@ public:
   std::uint64_t RawBytes() const;
   std::uint64_t PackedBytes() const;
 
-private:
+ private:
   void MakeRoom(std::uint64_t bytes);
   void FreeAtLeast(std::int64_t bytes);
   void DropUnheld();
@@ -91,9 +91,10 @@ private:
 
 /// An image's hold on its cached picture.
 class TSharedCachedBM32 {
-public:
+ public:
   /// Hands the bitmap over to the cache.
-  TSharedCachedBM32(std::unique_ptr<TBitmap32> bitmap, TBM32CacheManager& cache = TBM32CacheManager::Shared());
+  TSharedCachedBM32(std::unique_ptr<TBitmap32> bitmap,
+                    TBM32CacheManager& cache = TBM32CacheManager::Shared());
   ~TSharedCachedBM32();
   TSharedCachedBM32(const TSharedCachedBM32&) = delete;
   TSharedCachedBM32& operator=(const TSharedCachedBM32&) = delete;
@@ -104,7 +105,7 @@ public:
   void ReleaseBitmap();
   const TCachedBM32& Entry() const { return *Entry_; }
 
-private:
+ private:
   TBM32CacheManager& Cache_;
   TRef<TCachedBM32> Entry_;
 };

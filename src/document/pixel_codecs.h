@@ -27,12 +27,14 @@ std::vector<std::uint8_t> EncodePackedBytes(std::span<const std::uint8_t> bytes)
 /// Run-length packing: after three equal bytes copied, a repeat count byte.
 /// Unpacks at most maxOut bytes; nothing when the output would exceed it or
 /// a repeat count is missing at the end.
-std::optional<std::vector<std::uint8_t>> UnpackRunLength(std::span<const std::uint8_t> data, std::size_t maxOut);
+std::optional<std::vector<std::uint8_t>> UnpackRunLength(std::span<const std::uint8_t> data,
+                                                         std::size_t maxOut);
 std::vector<std::uint8_t> PackRunLength(std::span<const std::uint8_t> bytes);
 
 /// The compressed bitmap record (tag 5 of an image): width, height, packed
 /// size m, ~m, unpacked size u, m run-length bytes of packed pixels, then
-/// two zero words.
+/// two zero words. Empty for a bitmap without pixels or one whose encoding
+/// outgrows the record's 32-bit sizes.
 std::vector<std::uint8_t> EncodeCompressedBitmap(const TBitmap32& bitmap);
 /// Nothing for sizes that are not positive, a failed complement check,
 /// short data, non-zero trailing words, more than `maxPixels` pixels, or

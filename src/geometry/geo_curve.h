@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -50,7 +51,7 @@ struct TGeoCurveHeader {
   std::array<std::uint8_t, kSize> ToBytes() const;
 };
 
-/// `count` points from 12 * count little-endian bytes.
+/// `count` points from 12 * count little-endian bytes (no more than the bytes hold).
 std::vector<TGeoPoint> PointsFromBytes(std::span<const std::uint8_t> bytes, std::size_t count);
 /// The stored form of points.
 std::vector<std::uint8_t> PointsToBytes(std::span<const TGeoPoint> points);
@@ -87,10 +88,11 @@ struct TGeoContour {
 /// An outline: points in curve coordinates, the curve matrix into document
 /// coordinates, contours and bounds built once when the curve is made.
 class TGeoCurve {
-public:
+ public:
   /// Tolerance of flattening in device pixels, as a squared distance.
   static constexpr double kDeviceTolerance = 0.25;
 
+  /// The header's point count is set to the number of points.
   TGeoCurve(const TGeoCurveHeader& header, std::vector<TGeoPoint> points);
 
   const TGeoCurveHeader& Header() const { return Header_; }
@@ -126,9 +128,10 @@ public:
   /// arcs flattened within `tolerance` (a squared distance), closed contours closed.
   TGeoPath BuildPath(const TAffine* view, double tolerance = kDeviceTolerance) const;
 
-private:
+ private:
   void BuildContours();
   void MarkSmoothJoins();
+  void ComputeBounds();
 
   TGeoCurveHeader Header_;
   TAffine Inverse_;
@@ -148,14 +151,14 @@ TRectF ConicBounds(const TConic& conic);
 
 /// Several curves held together: a job's contour-cut path.
 class TCompoundGeo : public TRefObj {
-public:
+ public:
   void Add(std::unique_ptr<TGeoCurve> curve) { Curves_.push_back(std::move(curve)); }
   int Count() const { return static_cast<int>(Curves_.size()); }
   const TGeoCurve* Curve(int i) const {
     return i >= 0 && i < Count() ? Curves_[static_cast<std::size_t>(i)].get() : nullptr;
   }
 
-private:
+ private:
   std::vector<std::unique_ptr<TGeoCurve>> Curves_;
 };
 

@@ -7,11 +7,16 @@
 #include "base/float_compare.h"
 #include "base/ini_file.h"
 #include "base/number_text.h"
+#include "base/errors.h"
 #include "colour/colour_filter.h"
+#include "document/cmf_reader.h"
+#include "document/data_stream.h"
 
 namespace slabrip {
 
 namespace {
+
+constexpr std::size_t kMaxCutFileBytes = std::size_t{512} << 20;
 
 TRectF ReadBounds(const TqlInifile& ini, std::string_view section, const TRectF& def) {
   return {ini.ReadFloat32(section, "MinX", def.MinX), ini.ReadFloat32(section, "MinY", def.MinY),
@@ -135,6 +140,44 @@ bool TRipfileData::LoadFromFile(const std::string& path) {
 
 std::string TRipfileData::ResolveFile(std::string_view reference) const {
   return ResolveBeside(reference, FolderPart(FileName));
+}
+
+bool TRipfileData::LoadDocument() {
+  if (Document) return true;
+  const std::string path = ResolveFile(SrcFile);
+  if (path.empty()) {
+    DocumentProblem = fmt::format("document not found: {}", SrcFile);
+    return false;
+  }
+  try {
+    TFileByteStream file(path, false);
+    std::string problem;
+    Document = TcmfWriter::ReadDocument(file, TBM32CacheManager::Shared(), &problem);
+    if (Document)
+      Document->FileSize = file.Size();
+    else
+      DocumentProblem = fmt::format("{}: {}", path, problem);
+  } catch (const TError& e) {
+    // A truncated or damaged document ends its load with the reader's error.
+    DocumentProblem = fmt::format("{}: {}", path, e.what());
+  }
+  return Document != nullptr;
+}
+
+bool TRipfileData::LoadCutGeometry() {
+  if (CutGeometry) return true;
+  const std::string path = ResolveFile(CutGeo);
+  if (path.empty()) return false;
+  std::vector<std::unique_ptr<TGeoCurve>> curves;
+  try {
+    curves = ReadContourCutFile(ReadWholeFile(path, kMaxCutFileBytes));
+  } catch (const TError&) {
+    return false;
+  }
+  if (curves.empty()) return false;
+  CutGeometry = MakeRef<TCompoundGeo>();
+  for (auto& curve : curves) CutGeometry->Add(std::move(curve));
+  return true;
 }
 
 void TRipfileData::BuildCorrectionLut() {

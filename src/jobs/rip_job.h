@@ -11,6 +11,8 @@
 #include "base/ref_obj.h"
 #include "colour/colour_filter_settings.h"
 #include "colour/colour_lut33.h"
+#include "document/cmf_model.h"
+#include "geometry/geo_curve.h"
 
 namespace slabrip {
 
@@ -33,6 +35,12 @@ class TRipfileData : public TRefObj {
   /// empty when neither exists.
   std::string ResolveFile(std::string_view reference) const;
 
+  /// Reads the document SrcFile names, once; false, with DocumentProblem
+  /// saying why, when it is missing or does not read as a cmf document.
+  bool LoadDocument();
+  /// Reads the contour-cut file CutGeo names, once; false when there is none.
+  bool LoadCutGeometry();
+
   /// Builds CorrectionLut from the colour-correction settings when they are
   /// enabled and no table exists yet.
   void BuildCorrectionLut();
@@ -43,6 +51,9 @@ class TRipfileData : public TRefObj {
   /// Why the last LoadFromFile returned false.
   const std::string& Problem() const { return Problem_; }
 
+  TRef<TcmfFile> Document;
+  std::string DocumentProblem;
+  TRef<TCompoundGeo> CutGeometry;
   std::unique_ptr<TColorLut33Obj> CorrectionLut;  // RGB -> RGB, applied over the placed bounds
   std::string FileName;
   TRectF PlacedClip;  // ClipBounds in the scaled frame, millimetres

@@ -1,4 +1,5 @@
 #include "jobs/rip_job_pos.h"
+#include "base/byte_order.h"
 
 #include <bit>
 
@@ -10,23 +11,14 @@ constexpr std::size_t kJobIndexAt = 0;
 constexpr std::size_t kBoundsAt = 4;
 constexpr std::size_t kTransformAt = 61;
 
-std::uint32_t LoadLe32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-void StoreLe32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
 template <std::size_t N>
 void LoadFloats(const std::uint8_t* p, float (&out)[N]) {
-  for (std::size_t i = 0; i < N; ++i) out[i] = std::bit_cast<float>(LoadLe32(p + 4 * i));
+  for (std::size_t i = 0; i < N; ++i) out[i] = LoadLe<float>(p + 4 * i);
 }
 
 template <std::size_t N>
 void StoreFloats(std::uint8_t* p, const float (&in)[N]) {
-  for (std::size_t i = 0; i < N; ++i) StoreLe32(p + 4 * i, std::bit_cast<std::uint32_t>(in[i]));
+  for (std::size_t i = 0; i < N; ++i) StoreLe(p + 4 * i, in[i]);
 }
 
 int HexValue(char c) {
@@ -38,7 +30,7 @@ int HexValue(char c) {
 
 }  // namespace
 
-std::int32_t TRipJobPos::JobIndex() const { return static_cast<std::int32_t>(LoadLe32(&Bytes[kJobIndexAt])); }
+std::int32_t TRipJobPos::JobIndex() const { return LoadLe<std::int32_t>(&Bytes[kJobIndexAt]); }
 
 TRectF TRipJobPos::PlacedBounds() const {
   float v[4];
@@ -52,9 +44,7 @@ TAffine TRipJobPos::Transform() const {
   return {v[0], v[1], v[2], v[3], v[4], v[5]};
 }
 
-void TRipJobPos::SetJobIndex(std::int32_t index) {
-  StoreLe32(&Bytes[kJobIndexAt], static_cast<std::uint32_t>(index));
-}
+void TRipJobPos::SetJobIndex(std::int32_t index) { StoreLe(&Bytes[kJobIndexAt], index); }
 
 void TRipJobPos::SetPlacedBounds(const TRectF& b) {
   const float v[4] = {b.MinX, b.MinY, b.MaxX, b.MaxY};

@@ -21,6 +21,20 @@ grep -q 'correction: enabled, table built' <<<"$out" || fail "correction table m
 grep -q 'Profile: *Latex570_MPI3000_Gloss.icc (intent 1, ink limit 280 %)' <<<"$out" || fail "profile missing"
 grep -q 'Inks: *six' <<<"$out" || fail "six inks expected"
 grep -q "Colour tables: *built from $icc/Latex570_MPI3000_Gloss.icc" <<<"$out" || fail "tables not built: $out"
+grep -q 'not loaded' <<<"$out" && fail "a demo document did not load: $out"
+grep -q 'name: *Window sticker' <<<"$out" || fail "sticker document missing"
+grep -q 'colour 0: *Bakery Red|{0,100,85,10} (spot ink)' <<<"$out" || fail "spot colour 0 missing"
+grep -q 'colour 1: *Chocolate$' <<<"$out" || fail "process colour 1 missing"
+grep -q 'colour 2: *Gold foil|{0,20,80,0} (spot ink)' <<<"$out" || fail "spot colour 2 missing"
+grep -q 'gradients: *4, textures: 2' <<<"$out" || fail "hours gradients or textures missing"
+grep -q 'nodes: *1 groups, 1 shapes, 3 images, 0 other' <<<"$out" || fail "mural nodes missing"
+grep -q 'cut path: *2 curves' <<<"$out" || fail "cut path missing"
+
+# A damaged document is reported with its reason, the rest of the slab still loads.
+cp -r "$demo" "$work/demo"
+head -c 3000 "$demo/Mural.cmf" >"$work/demo/Mural.cmf"
+out=$("$slabrip" --icc-dir "$icc" info "$work/demo/40E42ACCBAD66E1E.RipSlab")
+grep -q "not loaded: $work/demo/Mural.cmf: not a cmf document" <<<"$out" || fail "damaged document not reported: $out"
 
 # Without the profile the tables are reported unusable, naming the file.
 out=$("$slabrip" --icc-dir "$work" info "$demo/40E42ACCBAD66E1E.RipSlab")

@@ -1,0 +1,100 @@
+#include "document/texture.h"
+#include "base/byte_order.h"
+
+#include <cstring>
+#include <vector>
+
+#include "document/data_stream.h"
+#include "document/pixel_codecs.h"
+
+namespace slabrip {
+
+namespace {
+
+std::uint32_t Word(const std::uint8_t* p) { return LoadLe<std::uint32_t>(p); }
+
+TPixelDescriptor DescriptorAt(const std::uint8_t* p) {
+  TPixelDescriptor d;
+  d.Encoding = static_cast<std::uint8_t>(Word(p) & 0xFF);
+  d.Offset = static_cast<std::int32_t>(Word(p + 4));
+  d.Size = static_cast<std::int32_t>(Word(p + 8));
+  d.Width = static_cast<std::int32_t>(Word(p + 12));
+  d.Height = static_cast<std::int32_t>(Word(p + 16));
+  return d;
+}
+
+// Images without alpha store it as 0; the pixel at column 0 of row 1 tells
+// (a one-row image has none there, which reads as 0 too).
+void OpaqueUnlessAlphaUsed(TBitmap32& bitmap) {
+  const bool noAlpha = bitmap.Height() < 2 || (bitmap.Row(1)[0] >> 24) == 0;
+  if (!noAlpha) return;
+  TColor32* p = bitmap.Pixels();
+  for (std::size_t i = 0; i < bitmap.PixelCount(); ++i) p[i] |= 0xFF000000u;
+}
+
+// The image read from its descriptor's bytes inside the body.
+std::unique_ptr<TBitmap32> ReadImage(TDataStream& stream, std::int64_t bodyStart, const TPixelDescriptor& d) {
+  if (!d.Describes() || d.Size < 0 || d.Offset < 0) return nullptr;
+  if (!stream.SetPosition(bodyStart + d.Offset) || d.Size > stream.Remaining()) return nullptr;
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(d.Size));
+  if (!stream.ReadBuffer(bytes.data(), bytes.size())) return nullptr;
+  return DecodeTextureImage(d, bytes);
+}
+
+}  // namespace
+
+std::unique_ptr<TBitmap32> DecodeTextureImage(const TPixelDescriptor& d,
+                                              std::span<const std::uint8_t> bytes) {
+  if (d.Width <= 0 || d.Height <= 0) return nullptr;
+  const auto pixels = static_cast<std::int64_t>(d.Width) * d.Height;
+  const auto size = static_cast<std::int64_t>(bytes.size());
+  std::unique_ptr<TBitmap32> bitmap;
+  switch (d.Encoding) {
+    case kTextureGreyPacked: {
+      // Every sixteen values need a control byte at least: more pixels than that cannot decode.
+      if (pixels > 16 * size + 16) return nullptr;
+      std::vector<std::uint8_t> grey(static_cast<std::size_t>(pixels));
+      if (!DecodePackedBytes(bytes, grey)) return nullptr;
+      bitmap = std::make_unique<TBitmap32>(d.Width, d.Height);
+      TColor32* p = bitmap->Pixels();
+      for (std::size_t i = 0; i < grey.size(); ++i) p[i] = 0xFF000000u + grey[i] * 0x010101u;
+      return bitmap;  // grey images are opaque by construction
+    }
+    case kTextureColourPacked: {
+      if (pixels > 4 * size + 8) return nullptr;  // two bytes per eight pixels at least
+      bitmap = std::make_unique<TBitmap32>(d.Width, d.Height);
+      if (!DecodePackedPixels(bytes, std::span<TColor32>(bitmap->Pixels(), bitmap->PixelCount())))
+        return nullptr;
+      break;
+    }
+    default:
+      // Image files (3) need the image decoders of the renderer; any other value is no image.
+      return nullptr;
+  }
+  OpaqueUnlessAlphaUsed(*bitmap);
+  return bitmap;
+}
+
+TRef<TFileTexture32> ReadFileTexture(TDataStream& stream) {
+  const std::int64_t bodyStart = stream.Position();
+  auto texture = MakeRef<TFileTexture32>();
+  stream.ReadString(texture->Name);
+  stream.ReadString(texture->SourceFile);
+  std::array<std::uint8_t, TFileTexture32::kHeaderSize> header{};
+  if (!stream.ReadBuffer(header.data(), header.size()) || Word(&header[52]) != TFileTexture32::kMagic)
+    return nullptr;
+  std::memcpy(texture->Attributes.data(), header.data(), texture->Attributes.size());
+  std::memset(&texture->Attributes[12], 0, 4);  // the tag word is not kept
+  for (std::size_t i = 0; i < 4; ++i) texture->Values[i] = Word(&header[56 + 4 * i]);
+  for (std::size_t i = 0; i < 3; ++i) texture->Descriptors[i] = DescriptorAt(&header[72 + 20 * i]);
+
+  auto main = ReadImage(stream, bodyStart, texture->Descriptors[2]);
+  if (!main) return nullptr;
+  texture->Main = std::move(main);
+  texture->AuxiliaryB = ReadImage(stream, bodyStart, texture->Descriptors[1]);
+  texture->AuxiliaryA = ReadImage(stream, bodyStart, texture->Descriptors[0]);
+  texture->Loaded = true;
+  return texture;
+}
+
+}  // namespace slabrip

@@ -1,0 +1,69 @@
+// Textures of a document: the stored record, its three images and their encodings.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "document/storage_item.h"
+#include "raster/bitmap32.h"
+
+namespace slabrip {
+
+class TDataStream;
+
+/// Encodings of a texture image.
+enum TTextureEncoding : std::uint8_t {
+  kTextureGreyPacked = 1,
+  kTextureColourPacked = 2,
+  kTextureImageFile = 3
+};
+
+/// Where and how one image of a texture is stored (offset from the body's start).
+struct TPixelDescriptor {
+  std::uint8_t Encoding = 0;
+  std::int32_t Offset = 0;
+  std::int32_t Size = 0;
+  std::int32_t Width = 0;
+  std::int32_t Height = 0;
+  bool Describes() const { return Size != 0 && Width != 0 && Height != 0; }
+};
+
+/// A decoded texture: the main image drawn with, two auxiliary images kept.
+class TFileTexture32 : public TRefObj {
+ public:
+  static constexpr std::uint32_t kMagic = 0x323354FE;
+  static constexpr std::size_t kHeaderSize = 200;
+  /// Image files larger than this are refused.
+  static constexpr std::int64_t kMaxImageFilePixels = 36'000'000;
+
+  std::string Name;
+  std::string SourceFile;
+  std::array<std::uint8_t, 48> Attributes{};
+  std::array<std::uint32_t, 4> Values{};
+  /// Auxiliary A, auxiliary B, main, as stored.
+  std::array<TPixelDescriptor, 3> Descriptors{};
+  bool Loaded = false;
+  std::shared_ptr<const TBitmap32> Main;
+  std::shared_ptr<const TBitmap32> AuxiliaryA;
+  std::shared_ptr<const TBitmap32> AuxiliaryB;
+};
+
+/// A texture of the document's table.
+class TStoredTexture32 : public TStorageItem {
+ public:
+  TRef<TFileTexture32> Texture;
+};
+
+/// Reads a texture body from its own nested stream; nothing when the magic is
+/// wrong or the main image does not decode. Image files are refused until a
+/// decoder for them is wired in (the texture then has no main image).
+TRef<TFileTexture32> ReadFileTexture(TDataStream& stream);
+
+/// Decodes one texture image from `bytes` as the descriptor says.
+std::unique_ptr<TBitmap32> DecodeTextureImage(const TPixelDescriptor& descriptor,
+                                              std::span<const std::uint8_t> bytes);
+
+}  // namespace slabrip
