@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev libfmt-dev
-  liblcms2-dev libgs-common zlib1g-dev libpng-dev libjpeg62-turbo-dev
+  liblcms2-dev libgs-common zlib1g-dev libpng-dev libjpeg62-turbo-dev libtiff-dev libcairo2-dev
 )
 
 missing=()

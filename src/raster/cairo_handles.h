@@ -1,0 +1,30 @@
+// Owning handles for cairo objects, and a cairo surface over a bitmap's own pixels.
+#pragma once
+
+#include <cairo.h>
+#include <memory>
+#include <type_traits>
+
+#include "raster/bitmap32.h"
+
+namespace slabrip {
+
+struct TCairoDeleter {
+  void operator()(cairo_t* cr) const { cairo_destroy(cr); }
+  void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
+  void operator()(cairo_pattern_t* pattern) const { cairo_pattern_destroy(pattern); }
+  void operator()(cairo_path_t* path) const { cairo_path_destroy(path); }
+};
+
+using TCairo = std::unique_ptr<cairo_t, TCairoDeleter>;
+using TCairoSurface = std::unique_ptr<cairo_surface_t, TCairoDeleter>;
+using TCairoPattern = std::unique_ptr<cairo_pattern_t, TCairoDeleter>;
+
+/// An ARGB32 image surface drawing straight into the bitmap's pixels (no
+/// copy): the bitmap's layout is cairo's premultiplied ARGB32. The bitmap
+/// must outlive the surface.
+TCairoSurface SurfaceOver(TBitmap32& bitmap);
+/// The same for a bitmap that is only read (textures, images).
+TCairoSurface SurfaceOver(const TBitmap32& bitmap);
+
+}  // namespace slabrip

@@ -1,0 +1,1 @@
+#include "raster/image_decode.h"
