@@ -1,10 +1,13 @@
 // Fuzzes the cmf reader: trailer, tables, node records, curves and image bitmaps,
-// then walks what loaded the way drawing would.
+// then draws what loaded into a small band, spot colours included.
 #include <cstdint>
 
 #include "base/errors.h"
 #include "document/cmf_reader.h"
 #include "document/data_stream.h"
+#include "render/cmf_render.h"
+
+#include <cmath>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace slabrip;
@@ -19,20 +22,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (!document) return 0;
   (void)document->NodeCounts();
-  (void)document->DrawingBounds();
-  std::vector<TcmfGeneric*> pending;
-  if (document->Root) pending.push_back(document->Root.Get());
-  while (!pending.empty()) {
-    TcmfGeneric* node = pending.back();
-    pending.pop_back();
-    if (auto* geo = dynamic_cast<TcmfGeo*>(node)) {
-      for (const TGeoCurve* curve : {geo->FillCurve.get(), geo->OutlineCurve.get()})
-        if (curve) (void)curve->BuildPath(nullptr);
-    } else if (auto* image = dynamic_cast<TcmfImage*>(node); image && image->Bitmap) {
-      (void)image->Bitmap->GetBitmap();
-      image->Bitmap->ReleaseBitmap();
-    }
-    for (int i = 0; i < node->ChildCount(); ++i) pending.push_back(node->Child(i));
-  }
+  // The drawing bounds mapped onto a 64 x 64 band, every other colour a spot ink.
+  const TRectF bounds = document->DrawingBounds();
+  const double w = double{bounds.MaxX} - bounds.MinX, h = double{bounds.MaxY} - bounds.MinY;
+  if (!(w > 0 && h > 0 && std::isfinite(w) && std::isfinite(h))) return 0;
+  for (std::size_t i = 0; i < document->Colours.size(); ++i)
+    document->Colours[i].SpotChannel = i % 2 == 0 ? static_cast<std::int32_t>(i) + 2 : -1;
+  const auto sx = static_cast<float>(64 / w), sy = static_cast<float>(64 / h);
+  const TMatrixObj view(TAffine{-bounds.MinX * sx, -bounds.MinY * sy, sx, 0, 0, sy});
+  TBitmap32 band(64, 64);
+  TWordMap spots(64, 64);
+  band.Fill(0xFFFFFFFF);
+  auto renderer = MakeRef<TcmfRender>();
+  renderer->TargetBitmap = &band;
+  renderer->SpotMap = &spots;
+  renderer->SpotMode = true;
+  TCairoSurface surface = SurfaceOver(band);
+  TCairo cr(cairo_create(surface.get()));
+  renderer->Render(*document, cr.get(), bounds, view);
   return 0;
 }

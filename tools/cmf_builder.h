@@ -10,32 +10,15 @@
 #include "document/cmf_model.h"
 #include "document/storage_item.h"
 #include "document/texture.h"
+#include "geometry/curve_builder.h"
 #include "geometry/geo_curve.h"
 
 namespace slabrip {
 
-/// Draws a curve contour by contour: lines and conic arcs.
-class TCurveBuilder {
-public:
-  TCurveBuilder& MoveTo(float x, float y);
-  TCurveBuilder& LineTo(float x, float y);
-  /// A conic arc through control (cx, cy) with weight w to (x, y).
-  TCurveBuilder& ConicTo(float cx, float cy, float x, float y, double w = 1);
-  /// Marks the running contour closed.
-  TCurveBuilder& Close();
-  /// A closed ellipse of four quarter arcs.
-  TCurveBuilder& Ellipse(float cx, float cy, float rx, float ry);
-  TCurveBuilder& Rectangle(float left, float top, float right, float bottom);
-  /// The curve, with every contour closed when `allClosed`.
-  std::unique_ptr<TGeoCurve> Build(const TAffine& matrix = {}, bool allClosed = false) const;
-
-private:
-  std::vector<TGeoPoint> Points_;
-  std::size_t ContourStart_ = 0;
-};
-
 /// Attributes with a fill and an outline code; frame and extents span `box`.
 TcmfAttributes Style(std::uint32_t fill, std::uint32_t outline = kNoFill, const TRectF& box = {0, 0, 1, 1});
+/// The attributes with stored bounds (otherwise all zero: computed where they can be).
+TcmfAttributes WithBounds(TcmfAttributes attributes, const TRectF& bounds);
 
 /// One image of a texture: a bitmap to pack, or the bytes of an image file.
 struct TTextureImage {
@@ -55,26 +38,28 @@ struct TTextureImage {
   }
 
   TTextureEncoding Encoding = kTextureColourPacked;
-  const TBitmap32* Bitmap = nullptr;          // grey packed takes the blue channel
-  std::vector<std::uint8_t> FileBytes;        // for kTextureImageFile
-  int Width = 0, Height = 0;                  // of the file, for kTextureImageFile
+  const TBitmap32* Bitmap = nullptr;    // grey packed takes the blue channel
+  std::vector<std::uint8_t> FileBytes;  // for kTextureImageFile
+  int Width = 0, Height = 0;            // of the file, for kTextureImageFile
 };
 
 /// A texture record's body (the nested stream): strings, header, images.
-std::vector<std::uint8_t> TextureBody(const std::string& name, const std::string& sourceFile, const TTextureImage& main,
-                                      const TTextureImage* auxA = nullptr, const TTextureImage* auxB = nullptr);
+std::vector<std::uint8_t> TextureBody(const std::string& name, const std::string& sourceFile,
+                                      const TTextureImage& main, const TTextureImage* auxA = nullptr,
+                                      const TTextureImage* auxB = nullptr);
 
 /// How an image node stores its bitmap.
 enum class TImageStorage { kPacked, kCompressed };
 
 class TcmfBuilder {
-public:
+ public:
   int AddColour(const TUniColorSpec& spec, const std::string& name, std::int32_t tag = 0);
   int AddGradient(const TGradRange& range, std::int32_t tag = 0);
   /// The main image and optional auxiliary images A and B.
   int AddTexture(const std::string& name, const std::string& sourceFile, const TTextureImage& main,
                  const TTextureImage* auxA = nullptr, const TTextureImage* auxB = nullptr);
-  void SetInfo(const std::string& name, const std::array<std::uint32_t, 4>& values = {}, std::uint32_t extra = 0);
+  void SetInfo(const std::string& name, const std::array<std::uint32_t, 4>& values = {},
+               std::uint32_t extra = 0);
 
   /// Nodes return their index in the node table; parent -1 for the root.
   int AddPlain(int parent, const TcmfAttributes& attributes);
@@ -93,7 +78,7 @@ public:
   /// The whole file: tables, info block, nodes and the trailer.
   std::vector<std::uint8_t> Build() const;
 
-private:
+ private:
   int AddNode(std::int32_t parent, std::int32_t kind, const TcmfAttributes& attributes,
               const std::vector<std::uint8_t>& payload);
 

@@ -121,6 +121,9 @@ TcmfAttributes Filled(std::uint32_t fill, const TRectF& box, std::uint32_t outli
   return Style(fill, outline, box);
 }
 
+// Groups are culled by their stored bounds, so they carry them.
+TcmfAttributes GroupOver(const TRectF& box) { return WithBounds(Style(kNoFill, kNoFill, box), box); }
+
 }  // namespace
 
 TBitmap32 PhotoLikeBitmap(int width, int height, std::uint32_t seed) {
@@ -161,7 +164,7 @@ std::vector<std::uint8_t> StickerDocument() {
   doc.AddColour(TUniColorSpec::Make(kModelLab, {78, 5, 70}), "Gold foil|{0,20,80,0}");
   doc.SetInfo("Window sticker", {1, 2026, 12, 8});
   const TRectF page{0, 0, 120, 80};
-  const int root = doc.AddGroup(-1, Filled(kNoFill, page));
+  const int root = doc.AddGroup(-1, GroupOver(page));
 
   TCurveBuilder card;
   RoundedRect(card, 2, 2, 118, 78, 8);
@@ -180,7 +183,7 @@ std::vector<std::uint8_t> StickerDocument() {
   Star(star, 28, 40, 12, 5);
   doc.AddGeometry(root, Filled(Named(2), {16, 28, 40, 52}), star.Build().get());
 
-  const int word = doc.AddGroup(root, Filled(kNoFill, {52, 26, 112, 54}));
+  const int word = doc.AddGroup(root, GroupOver({52, 26, 112, 54}));
   TCurveBuilder letters;
   LetterC(letters, 60, 40, 10, 6);
   LetterO(letters, 82, 40, 10, 6);
@@ -216,7 +219,7 @@ std::vector<std::uint8_t> HoursDocument() {
                  TTextureImage::File(EncodePng(bricks), bricks.Width(), bricks.Height()));
   doc.SetInfo("Opening hours");
   const TRectF page{0, 0, 400, 100};
-  const int root = doc.AddGroup(-1, Filled(kNoFill, page));
+  const int root = doc.AddGroup(-1, GroupOver(page));
 
   TCurveBuilder panel;
   panel.Rectangle(0, 0, 400, 100);
@@ -239,7 +242,7 @@ std::vector<std::uint8_t> HoursDocument() {
   badge.Ellipse(350, 30, 18, 18);
   doc.AddGeometry(root, Filled(Gradient(3), {332, 12, 368, 48}), badge.Build().get());
   // Lines of text as bars: the hours.
-  const int text = doc.AddGroup(root, Filled(kNoFill, {135, 22, 285, 78}));
+  const int text = doc.AddGroup(root, GroupOver({135, 22, 285, 78}));
   for (int line = 0; line < 4; ++line) {
     TCurveBuilder bar;
     const float y = 24.0f + 14.0f * static_cast<float>(line);
@@ -253,7 +256,7 @@ std::vector<std::uint8_t> MuralDocument() {
   TcmfBuilder doc;
   doc.SetInfo("Mural");
   const TRectF page{0, 0, 800, 600};
-  const int root = doc.AddGroup(-1, Filled(kNoFill, page));
+  const int root = doc.AddGroup(-1, GroupOver(page));
   const TBitmap32 landscape = PhotoLikeBitmap(480, 360, 11);
   TCurveBuilder outline;
   outline.Rectangle(0, 0, 800, 600);
@@ -311,7 +314,7 @@ std::vector<std::uint8_t> SamplerDocument() {
   doc.AddTexture("colour", "colour.bmp", colour, &grey, &colour);
   doc.SetInfo("Sampler", {1, 2, 3, 4}, 5);
   const TRectF box{0, 0, 10, 10};
-  const int root = doc.AddGroup(-1, Filled(kNoFill, box), 7);
+  const int root = doc.AddGroup(-1, GroupOver(box), 7);
   doc.AddPlain(root, Filled(kNoFill, box));
   TCurveBuilder shape;
   shape.MoveTo(0, 0).LineTo(10, 0).ConicTo(10, 10, 0, 10, 0.3).ConicTo(-5, 5, 0, 0, 3).Close();

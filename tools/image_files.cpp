@@ -3,43 +3,10 @@
 #include <cstdio>  // jpeglib.h uses FILE without including it
 
 #include <jpeglib.h>
-#include <png.h>
 
 #include "base/errors.h"
 
 namespace slabrip {
-
-namespace {
-
-void AppendPng(png_structp png, png_bytep data, png_size_t length) {
-  auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
-  out->insert(out->end(), data, data + length);
-}
-
-}  // namespace
-
-std::vector<std::uint8_t> EncodePng(const TBitmap32& bitmap) {
-  std::vector<std::uint8_t> out;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  if (!png || !info) throw TError("cannot start a PNG file");
-  // libpng reports errors by longjmp; nothing here owns resources across it but png/info.
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    throw TError("cannot write a PNG file");
-  }
-  png_set_write_fn(png, &out, AppendPng, nullptr);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(bitmap.Width()), static_cast<png_uint_32>(bitmap.Height()),
-               8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  png_set_bgr(png);  // our pixels are B, G, R, A in memory
-  for (int y = 0; y < bitmap.Height(); ++y)
-    png_write_row(png, reinterpret_cast<png_const_bytep>(bitmap.Row(y)));
-  png_write_end(png, info);
-  png_destroy_write_struct(&png, &info);
-  return out;
-}
 
 std::vector<std::uint8_t> EncodeJpeg(const TBitmap32& bitmap, int quality) {
   jpeg_compress_struct cinfo{};

@@ -100,34 +100,58 @@ std::string ReadWholeFile(const std::string& path, std::size_t maxBytes) {
 }
 
 void WriteFileAtomically(const std::string& path, std::string_view bytes) {
+  TAtomicFileWriter writer(path);
+  writer.Write(bytes);
+  writer.Commit();
+}
+
+TAtomicFileWriter::TAtomicFileWriter(std::string path) : Path_(std::move(path)) {
   // A fresh file gets 0666 less the umask from open itself; a rewritten one keeps its mode.
-  std::string temp;
-  int rawFd = -1;
-  for (unsigned attempt = 0; rawFd < 0 && attempt < 100; ++attempt) {
-    temp = fmt::format("{}.{}-{}.tmp", path, ::getpid(), attempt);
-    rawFd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (rawFd < 0 && errno != EEXIST) break;
+  for (unsigned attempt = 0; Fd_ < 0 && attempt < 100; ++attempt) {
+    Temp_ = fmt::format("{}.{}-{}.tmp", Path_, ::getpid(), attempt);
+    Fd_ = ::open(Temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (Fd_ < 0 && errno != EEXIST) break;
   }
-  TFd fd(rawFd);
-  if (fd.Fd < 0) FileError(path, "cannot create a temporary file beside it", errno);
-  const auto fail = [&](std::string_view what) {
-    const int err = errno;
-    ::unlink(temp.c_str());
-    FileError(path, what, err);
-  };
+  if (Fd_ < 0) FileError(Path_, "cannot create a temporary file beside it", errno);
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && ::fchmod(fd.Fd, st.st_mode & 07777) != 0)
-    fail("cannot set permissions");
+  if (::stat(Path_.c_str(), &st) == 0 && ::fchmod(Fd_, st.st_mode & 07777) != 0) {
+    const int err = errno;
+    ::close(std::exchange(Fd_, -1));
+    ::unlink(Temp_.c_str());
+    FileError(Path_, "cannot set permissions", err);
+  }
+}
+
+TAtomicFileWriter::~TAtomicFileWriter() {
+  if (Fd_ >= 0) {
+    ::close(Fd_);
+    ::unlink(Temp_.c_str());
+  }
+}
+
+void TAtomicFileWriter::Write(std::string_view bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t n = ::write(fd.Fd, bytes.data() + done, bytes.size() - done);
+    const ssize_t n = ::write(Fd_, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) fail("cannot write");
+    if (n < 0) FileError(Path_, "cannot write", errno);
     done += static_cast<std::size_t>(n);
   }
-  if (::fsync(fd.Fd) != 0) fail("cannot write");
-  if (::close(fd.Release()) != 0) fail("cannot write");
-  if (::rename(temp.c_str(), path.c_str()) != 0) fail("cannot replace");
+  Written_ += static_cast<std::int64_t>(bytes.size());
+}
+
+void TAtomicFileWriter::Commit() {
+  if (::fsync(Fd_) != 0) FileError(Path_, "cannot write", errno);
+  if (::close(std::exchange(Fd_, -1)) != 0) {
+    const int err = errno;
+    ::unlink(Temp_.c_str());
+    FileError(Path_, "cannot write", err);
+  }
+  if (::rename(Temp_.c_str(), Path_.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(Temp_.c_str());
+    FileError(Path_, "cannot replace", err);
+  }
 }
 
 }  // namespace slabrip

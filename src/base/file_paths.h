@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -36,5 +37,30 @@ std::string ReadWholeFile(const std::string& path, std::size_t maxBytes);
 /// `path`, keeping an existing file's permissions; a failure leaves the old
 /// file untouched and throws TError naming the file.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+/// A file written piece by piece into a temporary file beside it and renamed
+/// over it by Commit, so that a crash or a full disk never leaves a truncated
+/// file; without Commit the temporary file is removed.
+class TAtomicFileWriter {
+ public:
+  /// Throws TError naming the file when the temporary file cannot be made.
+  explicit TAtomicFileWriter(std::string path);
+  ~TAtomicFileWriter();
+  TAtomicFileWriter(const TAtomicFileWriter&) = delete;
+  TAtomicFileWriter& operator=(const TAtomicFileWriter&) = delete;
+
+  /// Throws TError naming the file when the bytes cannot be written.
+  void Write(std::string_view bytes);
+  /// Flushes to disk and renames over the target; throws TError on failure.
+  void Commit();
+  const std::string& Path() const { return Path_; }
+  std::int64_t BytesWritten() const { return Written_; }
+
+ private:
+  std::string Path_;
+  std::string Temp_;
+  int Fd_ = -1;
+  std::int64_t Written_ = 0;
+};
 
 }  // namespace slabrip

@@ -4,6 +4,7 @@
 
 #include "base/sys_paths.h"
 #include "cli/info_command.h"
+#include "cli/render_command.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"slabrip: raster image processor and driver for HP Latex printers"};
@@ -17,9 +18,21 @@ int main(int argc, char** argv) {
   CLI::App* info = app.add_subcommand("info", "Show a slab's sizes, jobs and placements");
   info->add_option("SLAB", slabPath, "The .RipSlab file")->required();
 
+  slabrip::TRenderDocumentOptions render;
+  CLI::App* renderDocument =
+      app.add_subcommand("render-document", "Draw one cmf document into a PNG at a resolution, band by band");
+  renderDocument->add_option("DOCUMENT", render.Document, "The .cmf document")->required();
+  renderDocument->add_option("--dpi", render.Dpi, "Pixels per inch")->capture_default_str();
+  renderDocument->add_option("--out", render.Output, "PNG file to write")->required();
+  renderDocument->add_option("--spot-map", render.SpotMapOutput,
+                             "16-bit grey PNG of the spot channel of every pixel");
+  renderDocument->add_option("--spot", render.SpotColours,
+                             "Colour table index drawn as a spot ink (repeatable)");
+
   CLI11_PARSE(app, argc, argv);
   try {
     if (info->parsed()) return slabrip::RunInfo(slabPath, iccFolder, std::cout, std::cerr);
+    if (renderDocument->parsed()) return slabrip::RunRenderDocument(render, std::cout, std::cerr);
   } catch (const std::exception& e) {
     std::cerr << e.what() << '\n';
     return 1;

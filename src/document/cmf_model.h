@@ -124,6 +124,10 @@ class TcmfImage : public TcmfGeneric {
   std::array<TPointF, 3> Placement{};
   std::unique_ptr<TGeoCurve> Outline;
   std::vector<std::uint8_t> EmbeddedFile;  // an image file to draw from instead, or empty
+  /// The embedded file once decoded (by the first drawing), shared through the
+  /// bitmap cache so that every band does not decode it again.
+  mutable std::unique_ptr<TSharedCachedBM32> EmbeddedDecoded;
+  mutable bool EmbeddedUnreadable = false;
 };
 
 /// A loaded document.

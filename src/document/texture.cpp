@@ -1,11 +1,13 @@
 #include "document/texture.h"
 #include "base/byte_order.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "document/data_stream.h"
 #include "document/pixel_codecs.h"
+#include "raster/image_decode.h"
 
 namespace slabrip {
 
@@ -25,11 +27,28 @@ TPixelDescriptor DescriptorAt(const std::uint8_t* p) {
 
 // Images without alpha store it as 0; the pixel at column 0 of row 1 tells
 // (a one-row image has none there, which reads as 0 too).
+bool CarriesNoAlpha(const TBitmap32& bitmap) { return bitmap.Height() < 2 || (bitmap.Row(1)[0] >> 24) == 0; }
+
 void OpaqueUnlessAlphaUsed(TBitmap32& bitmap) {
-  const bool noAlpha = bitmap.Height() < 2 || (bitmap.Row(1)[0] >> 24) == 0;
-  if (!noAlpha) return;
+  if (!CarriesNoAlpha(bitmap)) return;
   TColor32* p = bitmap.Pixels();
   for (std::size_t i = 0; i < bitmap.PixelCount(); ++i) p[i] |= 0xFF000000u;
+}
+
+// The same rule for decoded image files, whose pixels come premultiplied:
+// made opaque, a pixel shows its straight colour (rounded), as the file
+// stored it; fully transparent pixels kept none and become black.
+void OpaqueUnlessAlphaUsedPremultiplied(TBitmap32& bitmap) {
+  if (!CarriesNoAlpha(bitmap)) return;
+  TColor32* p = bitmap.Pixels();
+  for (std::size_t i = 0; i < bitmap.PixelCount(); ++i) {
+    const std::uint32_t a = p[i] >> 24;
+    const auto straight = [&](int shift) {
+      const std::uint32_t c = p[i] >> shift & 0xFF;
+      return (a == 0 ? 0 : std::min<std::uint32_t>(255, (c * 255 + a / 2) / a)) << shift;
+    };
+    p[i] = 0xFF000000u | straight(16) | straight(8) | straight(0);
+  }
 }
 
 // The image read from its descriptor's bytes inside the body.
@@ -45,6 +64,15 @@ std::unique_ptr<TBitmap32> ReadImage(TDataStream& stream, std::int64_t bodyStart
 
 std::unique_ptr<TBitmap32> DecodeTextureImage(const TPixelDescriptor& d,
                                               std::span<const std::uint8_t> bytes) {
+  if (d.Encoding == kTextureImageFile) {
+    // Drawn at the file's own size; the decoder refuses sizes that are not
+    // positive or above the cap before it allocates.
+    auto decoded = DecodeImageFile(bytes, TFileTexture32::kMaxImageFilePixels);
+    if (!decoded) return nullptr;
+    auto bitmap = std::make_unique<TBitmap32>(std::move(*decoded));
+    OpaqueUnlessAlphaUsedPremultiplied(*bitmap);
+    return bitmap;
+  }
   if (d.Width <= 0 || d.Height <= 0) return nullptr;
   const auto pixels = static_cast<std::int64_t>(d.Width) * d.Height;
   const auto size = static_cast<std::int64_t>(bytes.size());
@@ -67,9 +95,7 @@ std::unique_ptr<TBitmap32> DecodeTextureImage(const TPixelDescriptor& d,
         return nullptr;
       break;
     }
-    default:
-      // Image files (3) need the image decoders of the renderer; any other value is no image.
-      return nullptr;
+    default: return nullptr;  // no such encoding
   }
   OpaqueUnlessAlphaUsed(*bitmap);
   return bitmap;

@@ -58,11 +58,12 @@ class TStoredTexture32 : public TStorageItem {
 };
 
 /// Reads a texture body from its own nested stream; nothing when the magic is
-/// wrong or the main image does not decode. Image files are refused until a
-/// decoder for them is wired in (the texture then has no main image).
+/// wrong or the main image does not decode. Image files (JPEG, PNG, TIFF)
+/// decode at their own size, up to kMaxImageFilePixels.
 TRef<TFileTexture32> ReadFileTexture(TDataStream& stream);
 
-/// Decodes one texture image from `bytes` as the descriptor says.
+/// Decodes one texture image from `bytes` as the descriptor says (an image
+/// file comes premultiplied, at the file's own size).
 std::unique_ptr<TBitmap32> DecodeTextureImage(const TPixelDescriptor& descriptor,
                                               std::span<const std::uint8_t> bytes);
 

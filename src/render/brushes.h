@@ -25,13 +25,13 @@ using TParallelogram = std::array<TPointD, 3>;
 /// The brush of one object: a cairo pattern that keeps whatever it draws
 /// from (a texture's surface, a gradient's bitmap) alive as long as itself.
 class TcmfBrush : public TRefObj {
-public:
+ public:
   explicit TcmfBrush(TCairoPattern pattern) : Pattern_(std::move(pattern)) {}
   /// A solid brush of RGB with alpha 255 - transparency.
   static TRef<TcmfBrush> Solid(std::uint32_t rgb, std::uint32_t transparency);
   cairo_pattern_t* Pattern() const { return Pattern_.get(); }
 
-private:
+ private:
   TCairoPattern Pattern_;
 };
 
@@ -46,16 +46,21 @@ TCairoPattern HatchPattern(THatchStyle style, std::uint32_t foreground, std::uin
 /// How a texture repeats: tiled (optionally flipped in x, y or both) or drawn once.
 enum class TTextureWrap { kTile, kTileFlipX, kTileFlipY, kTileFlipXY, kClamp };
 /// The texture (premultiplied pixels) mapped so that its own rectangle
-/// (0, 0), (width, 0), (0, height) lands on `device`.
+/// (0, 0), (width, 0), (0, height) lands on `device`. The pattern draws
+/// from the texture's own pixels (copied only for a flip in one axis), so
+/// the texture must outlive it. Nothing for an empty texture, a degenerate
+/// parallelogram or a texture larger than cairo's images.
 TCairoPattern TexturePattern(const TBitmap32& texture, const TParallelogram& device, TTextureWrap wrap);
 
 /// The brush of a gradient fill: `extent` is the object's gradient extent,
 /// `frame` its fill frame in unit coordinates of the extent, `matrix` the
 /// fill matrix followed by the view; `deviceClip` bounds the work of the
-/// gradients drawn into bitmaps. Nothing when no brush results (a conical
-/// gradient wholly outside the clip, no stops, a degenerate frame).
-TCairoPattern GradientPattern(const TGradRange& range, const TRectF& extent, const std::array<TPointF, 3>& frame,
-                              std::uint32_t transparency, const TRectD& deviceClip, const TAffine& matrix);
+/// gradients drawn into bitmaps (rectangular and conical). Nothing when no
+/// brush results (a drawn gradient wholly outside the clip or over more
+/// than 100 million pixels, no stops, a degenerate or non-finite frame).
+TCairoPattern GradientPattern(const TGradRange& range, const TRectF& extent,
+                              const std::array<TPointF, 3>& frame, std::uint32_t transparency,
+                              const TRectD& deviceClip, const TAffine& matrix);
 
 /// The affine transform carrying parallelogram `from` onto `to` (identity
 /// when `from` is degenerate: |determinant| < 1e-10), in cairo's form.

@@ -1,6 +1,7 @@
 #include "document/texture.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
 #include <cstring>
 
 #include "document/data_stream.h"
@@ -32,13 +33,67 @@ TEST(TextureImages, AlphaIsKeptOnlyWhenThePictureUsesIt) {
   EXPECT_EQ(oneRow->Pixels()[1], 0xFF445566u);
 }
 
-TEST(TextureImages, SizesTheDataCannotHoldAndImageFilesAreRefused) {
+// An 8-bit PNG of raw rows, written with libpng.
+std::vector<std::uint8_t> Png(int width, int height, int colourType, int depth,
+                              const std::vector<std::uint8_t>& rows) {
+  std::vector<std::uint8_t> out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_set_write_fn(
+      png, &out,
+      [](png_structp p, png_bytep data, png_size_t n) {
+        auto* bytes = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(p));
+        bytes->insert(bytes->end(), data, data + n);
+      },
+      nullptr);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), depth,
+               colourType, 0, 0, 0);
+  png_write_info(png, info);
+  const std::size_t stride = rows.size() / static_cast<std::size_t>(height);
+  for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) png_write_row(png, &rows[y * stride]);
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  return out;
+}
+
+TEST(TextureImages, SizesTheDataCannotHoldAndBrokenOrOversizedImageFilesAreRefused) {
   const std::vector<std::uint8_t> data(8, 0);
   EXPECT_EQ(DecodeTextureImage({kTextureColourPacked, 0, 8, 30000, 30000}, data), nullptr);
   EXPECT_EQ(DecodeTextureImage({kTextureGreyPacked, 0, 8, 30000, 30000}, data), nullptr);
-  EXPECT_EQ(DecodeTextureImage({kTextureImageFile, 0, 8, 2, 2}, data), nullptr);
   EXPECT_EQ(DecodeTextureImage({9, 0, 8, 2, 2}, data), nullptr);
   EXPECT_EQ(DecodeTextureImage({kTextureColourPacked, 0, 8, -2, 2}, data), nullptr);
+
+  // An image file decodes at its own size; with no alpha at column 0 of row 1
+  // it is opaque in its straight colours, otherwise it keeps its (premultiplied) alpha.
+  const std::vector<std::uint8_t> rgba = {255, 0, 0, 128, 0, 0, 255, 255, 10, 20, 30, 0, 40, 50, 60, 255};
+  const auto opaque =
+      DecodeTextureImage({kTextureImageFile, 0, 1, 9, 9}, Png(2, 2, PNG_COLOR_TYPE_RGB_ALPHA, 8, rgba));
+  ASSERT_NE(opaque, nullptr);
+  EXPECT_EQ(opaque->Width(), 2);
+  EXPECT_EQ(std::vector<TColor32>(opaque->Pixels(), opaque->Pixels() + 4),
+            (std::vector<TColor32>{0xFFFF0000, 0xFF0000FF, 0xFF000000, 0xFF28323C}));
+  auto used = rgba;
+  used[11] = 64;
+  const auto translucent =
+      DecodeTextureImage({kTextureImageFile, 0, 1, 2, 2}, Png(2, 2, PNG_COLOR_TYPE_RGB_ALPHA, 8, used));
+  ASSERT_NE(translucent, nullptr);
+  EXPECT_EQ(translucent->Pixels()[0], 0x80800000u);
+  EXPECT_EQ(translucent->Pixels()[2], 0x40030508u);
+
+  // Bytes that are no image file, or a PNG cut short, are refused.
+  EXPECT_EQ(DecodeTextureImage({kTextureImageFile, 0, 8, 2, 2}, data), nullptr);
+  const auto png = Png(2, 2, PNG_COLOR_TYPE_RGB_ALPHA, 8, rgba);
+  EXPECT_EQ(DecodeTextureImage({kTextureImageFile, 0, 1, 2, 2}, std::span(png).first(png.size() - 20)),
+            nullptr);
+
+  // Black 1-bit pictures: 600 x 60 decodes, 6001 x 6000 is above 36,000,000 pixels.
+  EXPECT_NE(DecodeTextureImage({kTextureImageFile, 0, 1, 1, 1},
+                               Png(600, 60, PNG_COLOR_TYPE_GRAY, 1, std::vector<std::uint8_t>(75 * 60, 0))),
+            nullptr);
+  EXPECT_EQ(
+      DecodeTextureImage({kTextureImageFile, 0, 1, 1, 1},
+                         Png(6001, 6000, PNG_COLOR_TYPE_GRAY, 1, std::vector<std::uint8_t>(751 * 6000, 0))),
+      nullptr);
 }
 
 // A texture body by hand: strings, header, then the images.

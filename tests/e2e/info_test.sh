@@ -26,7 +26,7 @@ grep -q 'name: *Window sticker' <<<"$out" || fail "sticker document missing"
 grep -q 'colour 0: *Bakery Red|{0,100,85,10} (spot ink)' <<<"$out" || fail "spot colour 0 missing"
 grep -q 'colour 1: *Chocolate$' <<<"$out" || fail "process colour 1 missing"
 grep -q 'colour 2: *Gold foil|{0,20,80,0} (spot ink)' <<<"$out" || fail "spot colour 2 missing"
-grep -q 'gradients: *4, textures: 2' <<<"$out" || fail "hours gradients or textures missing"
+grep -q 'gradients: *4, textures: 3' <<<"$out" || fail "hours gradients or textures missing"
 grep -q 'nodes: *1 groups, 1 shapes, 3 images, 0 other' <<<"$out" || fail "mural nodes missing"
 grep -q 'cut path: *2 curves' <<<"$out" || fail "cut path missing"
 

@@ -1,0 +1,119 @@
+// Writes the image decoder fuzzer's seeds into a folder: a PNG, a JPEG, a CMYK JPEG and a TIFF.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>  // jpeglib.h uses FILE without including it
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+#include <tiffio.h>
+
+#include "tools/image_files.h"
+
+namespace {
+
+using namespace slabrip;
+using TBytes = std::vector<std::uint8_t>;
+
+// Smooth colour with some texture, as in a photo.
+TBitmap32 Photo(int width, int height) {
+  TBitmap32 bitmap(width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const auto channel = [&](double v) {
+        return static_cast<TColor32>(std::lround(v + (x * 7 + y * 13) % 5)) & 0xFF;
+      };
+      bitmap.Row(y)[x] = 0xFF000000 | channel(6.0 * x) << 16 |
+                         channel(128 + 90 * std::sin(0.3 * x + 0.2 * y)) << 8 | channel(240 - 8.0 * y);
+    }
+  return bitmap;
+}
+
+// C, M, Y, K samples of the photo, stored inverted with Adobe's marker as Photoshop writes them.
+TBytes AdobeCmykJpeg(const TBitmap32& photo) {
+  jpeg_compress_struct info{};
+  jpeg_error_mgr errors{};
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&info);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &buffer, &size);
+  info.image_width = static_cast<JDIMENSION>(photo.Width());
+  info.image_height = static_cast<JDIMENSION>(photo.Height());
+  info.input_components = 4;
+  info.in_color_space = JCS_CMYK;
+  jpeg_set_defaults(&info);  // CMYK with the Adobe marker
+  jpeg_set_quality(&info, 85, TRUE);
+  jpeg_start_compress(&info, TRUE);
+  TBytes row(4 * static_cast<std::size_t>(photo.Width()));
+  while (info.next_scanline < info.image_height) {
+    const TColor32* p = photo.Row(static_cast<int>(info.next_scanline));
+    for (std::size_t x = 0; x < static_cast<std::size_t>(photo.Width()); ++x) {
+      const unsigned r = p[x] >> 16 & 0xFF, g = p[x] >> 8 & 0xFF, b = p[x] & 0xFF;
+      // Black takes the darkest share: 255 - k = the largest channel, and the
+      // inverted inks 255 - c = r * 255 / (255 - k), and so on.
+      const unsigned paper = std::max({r, g, b, 1u});
+      row[4 * x] = static_cast<std::uint8_t>(r * 255 / paper);
+      row[4 * x + 1] = static_cast<std::uint8_t>(g * 255 / paper);
+      row[4 * x + 2] = static_cast<std::uint8_t>(b * 255 / paper);
+      row[4 * x + 3] = static_cast<std::uint8_t>(paper);
+    }
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_write_scanlines(&info, rows, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  TBytes out(buffer, buffer + size);
+  std::free(buffer);
+  return out;
+}
+
+// An LZW-compressed RGB TIFF in strips of 8 rows.
+bool WriteTiff(const std::string& path, const TBitmap32& photo) {
+  TIFF* tiff = TIFFOpen(path.c_str(), "w");
+  if (!tiff) return false;
+  TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, photo.Width());
+  TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, photo.Height());
+  TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+  TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+  TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+  TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+  TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 8);
+  TBytes row(3 * static_cast<std::size_t>(photo.Width()));
+  bool ok = true;
+  for (int y = 0; y < photo.Height(); ++y) {
+    for (std::size_t x = 0; x < static_cast<std::size_t>(photo.Width()); ++x)
+      for (std::size_t c = 0; c < 3; ++c)
+        row[3 * x + c] = static_cast<std::uint8_t>(photo.Row(y)[x] >> (16 - 8 * c));
+    ok &= TIFFWriteScanline(tiff, row.data(), static_cast<std::uint32_t>(y), 0) == 1;
+  }
+  TIFFClose(tiff);
+  return ok;
+}
+
+bool Write(const std::string& path, const TBytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_image_seeds FOLDER\n");
+    return 2;
+  }
+  const std::string folder = argv[1];
+  const TBitmap32 photo = Photo(40, 24);
+  bool ok = Write(folder + "/photo.png", EncodePng(photo));
+  ok &= Write(folder + "/photo.jpg", EncodeJpeg(photo, 85));
+  ok &= Write(folder + "/cmyk.jpg", AdobeCmykJpeg(photo));
+  ok &= WriteTiff(folder + "/photo.tif", photo);
+  if (!ok) std::fprintf(stderr, "make_image_seeds: cannot write into %s\n", folder.c_str());
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,337 @@
+#include "render/cmf_render.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "base/rounding.h"
+#include "document/cmf_reader.h"
+#include "geometry/scan_buffer.h"
+#include "raster/image_decode.h"
+
+namespace slabrip {
+
+namespace {
+
+// cairo keeps coordinates in 24.8 fixed point; beyond this they would wrap.
+constexpr double kCoordinateLimit = 4'000'000;
+
+TRectF Normalised(const TRectF& r) {
+  return {std::min(r.MinX, r.MaxX), std::min(r.MinY, r.MaxY), std::max(r.MinX, r.MaxX),
+          std::max(r.MinY, r.MaxY)};
+}
+
+// Closed: rectangles that only touch meet.
+bool Meet(const TRectF& a, const TRectF& b) {
+  const TRectF p = Normalised(a), q = Normalised(b);
+  return p.MinX <= q.MaxX && q.MinX <= p.MaxX && p.MinY <= q.MaxY && q.MinY <= p.MaxY;
+}
+
+bool IsNegative(std::uint32_t code) { return (code & 0x80000000u) != 0; }
+
+std::uint32_t Payload24(std::uint32_t code) { return code & 0xFFFFFFu; }
+std::uint32_t Payload28(std::uint32_t code) { return code & 0xFFFFFFFu; }
+
+// Holds a cached bitmap locked while an image draws from it.
+class TBitmapLock {
+ public:
+  explicit TBitmapLock(TSharedCachedBM32* holder)
+      : Holder(holder), Bitmap(holder ? holder->GetBitmap() : nullptr) {}
+  ~TBitmapLock() {
+    if (Holder) Holder->ReleaseBitmap();
+  }
+  TBitmapLock(const TBitmapLock&) = delete;
+  TBitmapLock& operator=(const TBitmapLock&) = delete;
+  TSharedCachedBM32* Holder;
+  TBitmap32* Bitmap;
+};
+
+}  // namespace
+
+TcmfRender::TcmfRender() = default;
+
+void TcmfRender::SetView(const TMatrixObj& view, const TRectF& visible) {
+  View_ = view;
+  Visible_ = visible;
+  const TRectF device = view.MapRect(visible);
+  DeviceClip_ = {device.MinX, device.MinY, device.MaxX, device.MaxY};
+}
+
+void TcmfRender::SetView(const TMatrixObj& view, const TRectD& deviceClip) {
+  View_ = view;
+  DeviceClip_ = deviceClip;
+}
+
+void TcmfRender::Render(const TcmfFile& document, cairo_t* cr, const TRectF& visible,
+                        const TMatrixObj& view) {
+  SetView(view, visible);
+  // Work that scales with the clip (gradients drawn into bitmaps) stays within the band.
+  cairo_surface_t* target = cairo_get_target(cr);
+  if (cairo_surface_get_type(target) == CAIRO_SURFACE_TYPE_IMAGE) {
+    DeviceClip_.Left = std::max(DeviceClip_.Left, 0.0);
+    DeviceClip_.Top = std::max(DeviceClip_.Top, 0.0);
+    DeviceClip_.Right = std::min(DeviceClip_.Right, double(cairo_image_surface_get_width(target)));
+    DeviceClip_.Bottom = std::min(DeviceClip_.Bottom, double(cairo_image_surface_get_height(target)));
+  }
+  Document_ = &document;
+  Cairo_ = cr;
+  cairo_save(cr);
+  cairo_set_antialias(cr, CAIRO_ANTIALIAS_BEST);
+  cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+  if (document.Root)
+    for (const auto& child : document.Root->Children) DrawNode(*child);
+  cairo_restore(cr);
+  Cairo_ = nullptr;
+  Document_ = nullptr;
+}
+
+void TcmfRender::DrawNode(const TcmfGeneric& node) {
+  if (!Meet(node.Bounds(), Visible_)) return;  // the whole subtree lies elsewhere
+  switch (node.Kind()) {
+    case kNodeGroup:
+      for (const auto& child : node.Children) DrawNode(*child);
+      break;
+    case kNodeGeometry: DrawGeometry(static_cast<const TcmfGeo&>(node)); break;
+    case kNodeImage: DrawImage(static_cast<const TcmfImage&>(node)); break;
+    case kNodePlain: break;  // draws nothing, nor anything under it
+  }
+}
+
+int TcmfRender::SpotChannelOf(std::uint32_t code) const {
+  if (!SpotMode || IsNegative(code) || FillKindOf(code) != kFillNamedColour || Document_ == nullptr)
+    return -1;
+  const std::uint32_t index = Payload24(code);
+  return index < Document_->Colours.size() ? Document_->Colours[index].SpotChannel : -1;
+}
+
+std::uint32_t TcmfRender::NamedColourRgb(std::uint32_t index) const {
+  if (index >= Document_->Colours.size()) return 0;  // black
+  return PackRGB(Converter_.ToRGB(Document_->Colours[index].Spec));
+}
+
+bool TcmfRender::AppendPath(const TGeoCurve& curve) {
+  const TGeoPath path = curve.BuildPath(&View_.Matrix(), kTolerance);
+  cairo_new_path(Cairo_);
+  bool any = false;
+  const auto clampTo = [](double v) { return std::clamp(v, -kCoordinateLimit, kCoordinateLimit); };
+  for (const TPathCommand& c : path) {
+    for (const TPointD& p : c.P)
+      if (!std::isfinite(p.X) || !std::isfinite(p.Y)) return false;  // a broken curve draws nothing
+    switch (c.Op) {
+      case TPathCommand::kMoveTo: cairo_move_to(Cairo_, clampTo(c.P[0].X), clampTo(c.P[0].Y)); break;
+      case TPathCommand::kLineTo: cairo_line_to(Cairo_, clampTo(c.P[0].X), clampTo(c.P[0].Y)); break;
+      case TPathCommand::kCurveTo:
+        cairo_curve_to(Cairo_, clampTo(c.P[0].X), clampTo(c.P[0].Y), clampTo(c.P[1].X), clampTo(c.P[1].Y),
+                       clampTo(c.P[2].X), clampTo(c.P[2].Y));
+        break;
+      case TPathCommand::kClose: cairo_close_path(Cairo_); break;
+    }
+    any = true;
+  }
+  return any;
+}
+
+void TcmfRender::DrawGeometry(const TcmfGeo& geo) {
+  const TcmfAttributes& a = geo.Attributes;
+  if (geo.FillCurve) {
+    const int spot = SpotChannelOf(a.FillCode());
+    const bool hairline = (a.Flags() & kAttrHairline) != 0;
+    if (hairline) {
+      // A hairline stands in for an outline only where the node has none.
+      const std::uint32_t pen = PenColour(a.FillCode());
+      if ((!geo.OutlineCurve || IsNegative(a.OutlineCode())) && pen != 0 && AppendPath(*geo.FillCurve)) {
+        const auto source = SolidPattern(pen);
+        cairo_set_source(Cairo_, source.get());
+        cairo_set_line_width(Cairo_, 1.0);
+        cairo_stroke(Cairo_);
+      }
+    } else if (spot >= 0) {
+      RenderSpotCurve(spot, *geo.FillCurve, a.Transparency());
+    } else if (const auto brush = FillBrush(a); brush && AppendPath(*geo.FillCurve)) {
+      cairo_set_fill_rule(Cairo_, CAIRO_FILL_RULE_EVEN_ODD);
+      cairo_set_source(Cairo_, brush->Pattern());
+      cairo_fill(Cairo_);
+    }
+  }
+  if (geo.OutlineCurve) {
+    const int spot = SpotChannelOf(a.OutlineCode());
+    if (spot >= 0) {
+      RenderSpotCurve(spot, *geo.OutlineCurve, a.Transparency());
+    } else if (const auto brush = OutlineBrush(a.OutlineCode()); brush && AppendPath(*geo.OutlineCurve)) {
+      cairo_set_fill_rule(Cairo_, CAIRO_FILL_RULE_WINDING);
+      cairo_set_source(Cairo_, brush->Pattern());
+      cairo_fill(Cairo_);
+    }
+  }
+}
+
+TParallelogram TcmfRender::DeviceParallelogram(const std::array<TPointF, 3>& points,
+                                               const TAffine& matrix) const {
+  TParallelogram device;
+  for (std::size_t i = 0; i < 3; ++i) {
+    const TPointF p = matrix.Map(points[i]);
+    device[i] = {p.X, p.Y};
+  }
+  return device;
+}
+
+TRef<TcmfBrush> TcmfRender::FillBrush(const TcmfAttributes& a) const {
+  const std::uint32_t code = a.FillCode();
+  const std::uint32_t t = std::min(a.Transparency(), 255u);
+  if (a.Flags() & kAttrOpaqueWhite) return TcmfBrush::Solid(0xFFFFFF, 0);
+  switch (FillKindOf(code)) {
+    case kFillDirectColour: return TcmfBrush::Solid(Payload24(code), t);
+    case kFillNamedColour: return TcmfBrush::Solid(NamedColourRgb(Payload24(code)), t);
+    case kFillGradient: {
+      const std::uint32_t index = Payload28(code);
+      if (index >= Document_->Gradients.size()) return nullptr;
+      auto pattern = GradientPattern(*Document_->Gradients[index]->Range, a.GradientExtent(), a.FillFrame(),
+                                     t, DeviceClip_, Compose(a.FillMatrix(), View_.Matrix()));
+      return pattern ? MakeRef<TcmfBrush>(std::move(pattern)) : nullptr;
+    }
+    case kFillTexture: {
+      const std::uint32_t index = Payload28(code);
+      if (index >= Document_->Textures.size()) return nullptr;
+      const TFileTexture32* texture = Document_->Textures[index]->Texture.Get();
+      if (!texture || !texture->Loaded || !texture->Main) return nullptr;
+      // The fill frame placed in the texture extent, then through fill matrix and view.
+      const TRectF e = a.TextureExtent();
+      std::array<TPointF, 3> frame = a.FillFrame();
+      for (TPointF& p : frame) p = {e.MinX + p.X * (e.MaxX - e.MinX), e.MinY + p.Y * (e.MaxY - e.MinY)};
+      static constexpr TTextureWrap kWraps[4] = {TTextureWrap::kTile, TTextureWrap::kTileFlipX,
+                                                 TTextureWrap::kTileFlipY, TTextureWrap::kTileFlipXY};
+      const TTextureWrap wrap = (a.Flags() & kAttrTextureTiles)
+                                    ? kWraps[static_cast<std::size_t>(a.TileFlip())]
+                                    : TTextureWrap::kClamp;
+      auto pattern = TexturePattern(
+          *texture->Main, DeviceParallelogram(frame, Compose(a.FillMatrix(), View_.Matrix())), wrap);
+      return pattern ? MakeRef<TcmfBrush>(std::move(pattern)) : nullptr;
+    }
+    case kFillHatch:
+      return MakeRef<TcmfBrush>(HatchPattern(THatchStyle::kDiagonalCross, 0x80C0C0C0, 0x80FFFFFF));
+    case kFillSpecial:
+      switch (Payload24(code)) {
+        case 1:
+        case 3: return nullptr;
+        case 2: return MakeRef<TcmfBrush>(SolidPattern(0xFF000000));
+        default: return MakeRef<TcmfBrush>(SolidPattern(0xFFC0C0C0));
+      }
+    default: return nullptr;
+  }
+}
+
+TRef<TcmfBrush> TcmfRender::OutlineBrush(std::uint32_t code) const {
+  if (IsNegative(code)) return nullptr;
+  switch (FillKindOf(code)) {
+    case kFillDirectColour: return TcmfBrush::Solid(Payload24(code), 0);
+    case kFillNamedColour: return TcmfBrush::Solid(NamedColourRgb(Payload24(code)), 0);
+    case kFillSpecial:
+      switch (Payload24(code)) {
+        case 1: return MakeRef<TcmfBrush>(HatchPattern(THatchStyle::kDiagonalCross, 0x800080FF, 0x00FFFFFF));
+        case 2: return MakeRef<TcmfBrush>(SolidPattern(0xFF808080));
+        case 3: return MakeRef<TcmfBrush>(HatchPattern(THatchStyle::kPercent50, 0x80C0C0C0, 0x00FFFFFF));
+        default: return MakeRef<TcmfBrush>(SolidPattern(0xFFC0C0C0));
+      }
+    default: return nullptr;
+  }
+}
+
+std::uint32_t TcmfRender::PenColour(std::uint32_t code) const {
+  if (IsNegative(code)) return 0;
+  switch (FillKindOf(code)) {
+    case kFillDirectColour: return 0xFF000000u | Payload24(code);
+    case kFillNamedColour: return 0xFF000000u | NamedColourRgb(Payload24(code));
+    case kFillSpecial:
+      switch (Payload24(code)) {
+        case 1: return 0x800080FF;
+        case 2: return 0xFF000000;
+        case 3: return 0x80C0C0C0;
+        default: return 0xFFC0C0C0;
+      }
+    default: return 0;
+  }
+}
+
+void TcmfRender::DrawImage(const TcmfImage& image) {
+  if (EmbeddedFileMode && !image.EmbeddedFile.empty() && image.Outline && DrawEmbeddedImage(image)) return;
+  if (!image.Outline) return;
+  const TBitmapLock lock(image.Bitmap.get());
+  if (!lock.Bitmap || lock.Bitmap->PixelCount() == 0) return;
+  auto pattern = TexturePattern(*lock.Bitmap, DeviceParallelogram(image.Placement, View_.Matrix()),
+                                TTextureWrap::kClamp);
+  if (!pattern || !AppendPath(*image.Outline)) return;
+  cairo_set_fill_rule(Cairo_, CAIRO_FILL_RULE_WINDING);
+  cairo_set_source(Cairo_, pattern.get());
+  cairo_fill(Cairo_);
+}
+
+// The embedded file, decoded once and held through the bitmap cache, drawn
+// onto the placement and clipped to the outline. False when it does not
+// decode: the stored bitmap of the same picture is drawn instead.
+bool TcmfRender::DrawEmbeddedImage(const TcmfImage& image) {
+  if (image.EmbeddedUnreadable) return false;
+  if (!image.EmbeddedDecoded) {
+    auto decoded = DecodeImageFile(image.EmbeddedFile, TcmfWriter::kMaxImagePixels);
+    if (!decoded) {
+      image.EmbeddedUnreadable = true;
+      return false;
+    }
+    image.EmbeddedDecoded =
+        std::make_unique<TSharedCachedBM32>(std::make_unique<TBitmap32>(std::move(*decoded)));
+  }
+  const TBitmapLock lock(image.EmbeddedDecoded.get());
+  if (!lock.Bitmap || lock.Bitmap->PixelCount() == 0) return false;
+  auto pattern = TexturePattern(*lock.Bitmap, DeviceParallelogram(image.Placement, View_.Matrix()),
+                                TTextureWrap::kClamp);
+  if (!pattern) return false;
+  cairo_save(Cairo_);
+  if (AppendPath(*image.Outline)) {
+    cairo_set_fill_rule(Cairo_, CAIRO_FILL_RULE_WINDING);
+    cairo_clip(Cairo_);
+    cairo_set_source(Cairo_, pattern.get());
+    cairo_paint(Cairo_);
+  }
+  cairo_restore(Cairo_);
+  return true;
+}
+
+void TcmfRender::RenderSpotCurve(int channel, const TGeoCurve& curve, std::uint32_t transparency) {
+  if (!TargetBitmap || !SpotMap || TargetBitmap->PixelCount() == 0) return;
+  const int width = TargetBitmap->Width(), height = TargetBitmap->Height();
+  // The pixels the curve can touch, within the bitmap and the clip.
+  const TRectF bounds = curve.DocumentBounds();
+  if (!(bounds.MaxX >= bounds.MinX && bounds.MaxY >= bounds.MinY)) return;  // no contours
+  const TRectF pixels = View_.MapRectToPixels(bounds);
+  const double left = std::max({double{pixels.MinX}, 0.0, std::floor(DeviceClip_.Left)});
+  const double right = std::min({double{pixels.MaxX}, double(width), std::ceil(DeviceClip_.Right)});
+  const double top = std::max({double{pixels.MinY}, 0.0, std::floor(DeviceClip_.Top)});
+  const double bottom = std::min({double{pixels.MaxY}, double(height), std::ceil(DeviceClip_.Bottom)});
+  if (!(left < right && top < bottom)) return;
+
+  TScanBuffer buffer(height + 1);
+  for (int c = 0; c < curve.ContourCount(); ++c)
+    for (const TGeoSegment& s : curve.Segments(curve.Contour(c), &View_.Matrix())) {
+      if (s.IsConic)
+        buffer.AddConic(s.Start, s.Control, s.Weight, kTolerance, s.End);
+      else
+        buffer.AddLine(s.Start, s.End);
+    }
+  buffer.Finish();
+
+  const TColor32 colour = transparency == 0 ? 0x00FFFFFFu : std::min(transparency, 255u) << 24 | 0xFFFFFFu;
+  const auto first = static_cast<int>(left), last = static_cast<int>(right) - 1;
+  for (auto y = static_cast<int>(top); y < static_cast<int>(bottom); ++y) {
+    TColor32* row = TargetBitmap->Row(y);
+    std::uint16_t* spots = SpotMap->Row(y);
+    for (const TScanSpan& span : buffer.SpansOfRow(y)) {
+      const auto x0 =
+          static_cast<int>(std::max<std::int64_t>(RoundClamp(span.StartX, INT32_MIN, INT32_MAX), first));
+      const auto x1 =
+          static_cast<int>(std::min<std::int64_t>(RoundClamp(span.EndX, INT32_MIN, INT32_MAX), last));
+      if (x0 > x1) continue;
+      std::fill(row + x0, row + x1 + 1, colour);
+      std::fill(spots + x0, spots + x1 + 1, static_cast<std::uint16_t>(channel));
+    }
+  }
+}
+
+}  // namespace slabrip

@@ -1,0 +1,72 @@
+// Drawing a cmf document into a band: cairo for painted objects, the scan
+// buffer for objects bound to spot inks.
+#pragma once
+
+#include <cstdint>
+
+#include "base/affine.h"
+#include "base/ref_obj.h"
+#include "document/cmf_model.h"
+#include "raster/bitmap32.h"
+#include "raster/cairo_handles.h"
+#include "raster/word_map.h"
+#include "render/brushes.h"
+
+namespace slabrip {
+
+/// Draws documents through a view transform (document units to band pixels).
+/// The caller sets the target bitmap and spot map of the band and clears them.
+class TcmfRender : public TRefObj {
+ public:
+  /// Flattening tolerance in device pixels, as a squared distance.
+  static constexpr double kTolerance = 0.25;
+
+  TcmfRender();
+
+  /// Draws every node of the document whose bounds meet `visible` (document
+  /// units) on `cr`, a context over the target bitmap. Anything cairo is
+  /// given is clipped to the band; coordinates beyond reason are dropped.
+  void Render(const TcmfFile& document, cairo_t* cr, const TRectF& visible, const TMatrixObj& view);
+
+  /// Scan-converts a curve into the target bitmap and spot map: white with
+  /// the transparency in alpha, the spot channel in the map. Needs the target
+  /// bitmap and spot map set, and a view transform (the last Render's, or SetView).
+  void RenderSpotCurve(int channel, const TGeoCurve& curve, std::uint32_t transparency);
+
+  /// The view and visible rectangle for RenderSpotCurve outside Render.
+  void SetView(const TMatrixObj& view, const TRectF& visible);
+  /// The view and device clip for RenderSpotCurve outside Render (printer's marks).
+  void SetView(const TMatrixObj& view, const TRectD& deviceClip);
+
+  /// The spot channel a fill code prints with, or -1 for the normal colour path.
+  int SpotChannelOf(std::uint32_t code) const;
+
+  TBitmap32* TargetBitmap = nullptr;
+  TWordMap* SpotMap = nullptr;
+  /// Named colours bound to a spot channel are scan-converted instead of painted.
+  bool SpotMode = false;
+  /// Images draw from their embedded file when they carry one.
+  bool EmbeddedFileMode = true;
+
+ private:
+  void DrawNode(const TcmfGeneric& node);
+  void DrawGeometry(const TcmfGeo& geo);
+  void DrawImage(const TcmfImage& image);
+  bool DrawEmbeddedImage(const TcmfImage& image);
+  /// Appends the curve's device path to the context; false when it has nothing drawable.
+  bool AppendPath(const TGeoCurve& curve);
+  TRef<TcmfBrush> FillBrush(const TcmfAttributes& attributes) const;
+  TRef<TcmfBrush> OutlineBrush(std::uint32_t code) const;
+  std::uint32_t PenColour(std::uint32_t code) const;
+  std::uint32_t NamedColourRgb(std::uint32_t index) const;
+  TParallelogram DeviceParallelogram(const std::array<TPointF, 3>& points, const TAffine& matrix) const;
+
+  TStandardColorConverter Converter_;
+  const TcmfFile* Document_ = nullptr;
+  cairo_t* Cairo_ = nullptr;
+  TMatrixObj View_;
+  TRectF Visible_{100000, 100000, -100000, -100000};
+  TRectD DeviceClip_;
+};
+
+}  // namespace slabrip
