@@ -12,9 +12,12 @@ namespace {
 
 using namespace slabrip;
 
+// Loaded with every named colour painted (no spot inks), as a print without spot flags.
 TRef<TcmfFile> Load(const std::vector<std::uint8_t>& bytes) {
   TMemoryByteStream stream(bytes);
-  return TcmfWriter::ReadDocument(stream, TBM32CacheManager::Shared());
+  auto document = TcmfWriter::ReadDocument(stream, TBM32CacheManager::Shared());
+  for (auto& colour : document->Colours) colour.SpotChannel = -1;
+  return document;
 }
 
 std::vector<std::uint8_t> ManyShapes() {
