@@ -8,6 +8,7 @@ packages=(
   libcli11-dev libfmt-dev
   liblcms2-dev libgs-common zlib1g-dev libpng-dev libjpeg62-turbo-dev libtiff-dev libcairo2-dev
   libfreetype-dev libfontconfig-dev fonts-liberation2
+  libcups2-dev cups
 )
 
 missing=()
