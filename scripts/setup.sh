@@ -8,7 +8,8 @@ packages=(
   libcli11-dev libfmt-dev
   liblcms2-dev libgs-common zlib1g-dev libpng-dev libjpeg62-turbo-dev libtiff-dev libcairo2-dev
   libfreetype-dev libfontconfig-dev fonts-liberation2
-  libcups2-dev cups
+  libcups2-dev cups cups-client
+  libpugixml-dev
 )
 
 missing=()

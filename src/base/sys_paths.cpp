@@ -1,5 +1,7 @@
 #include "base/sys_paths.h"
 
+#include <filesystem>
+
 #include <cstdlib>
 #include <fstream>
 
@@ -68,6 +70,13 @@ std::string JoinExistingFolder(const std::string& folder, const std::string& par
 
 std::string TSysPaths::SettingsFile(const TSysEnvironment& env) {
   return env.ConfigHome.empty() ? std::string() : env.ConfigHome + "/OrvenexCorp/Quillar.conf";
+}
+
+std::string ExecutableFolder() {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return "./";
+  return self.parent_path().string() + "/";
 }
 
 TSysPaths::TSysPaths(const TSysEnvironment& env) {

@@ -55,6 +55,10 @@ class TSysPaths {
   std::string UpdateVersion_;
 };
 
+/// The folder of the running program's own file, with a trailing "/"
+/// (where the libraries shipped with it live).
+std::string ExecutableFolder();
+
 /// Joins a folder and a part with one "/"; empty when the folder is empty or
 /// the joined folder does not exist.
 std::string JoinExistingFolder(const std::string& folder, const std::string& part);

@@ -1,5 +1,7 @@
 #include "cli/info_command.h"
 
+#include "cli/load_slab.h"
+
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
@@ -112,12 +114,8 @@ void PrintJob(std::ostream& out, std::size_t index, const TRipfileData& job) {
 }  // namespace
 
 int RunInfo(const std::string& slabPath, const std::string& iccFolder, std::ostream& out, std::ostream& err) {
-  auto slab = MakeRef<TRipSlab>();
-  if (!slab->LoadFromFile(slabPath)) {
-    fmt::print(err, "Unable to open RIP File\n{}\n", slabPath);
-    for (const std::string& problem : slab->Problems()) fmt::print(err, "  {}\n", problem);
-    return 1;
-  }
+  const TRef<TRipSlab> slab = LoadSlabOrReport(slabPath, err);
+  if (!slab) return 1;
   // The engine's order: document, cut path, correction table.
   for (const auto& job : slab->Jobs) {
     job->LoadDocument();

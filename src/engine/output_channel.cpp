@@ -1,1 +1,413 @@
+// Print files through an atomic writer; raw jobs, queue lists and ports through CUPS.
 #include "engine/output_channel.h"
+
+#include <cups/cups.h>
+#include <fmt/format.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <span>
+#include <thread>
+#include <utility>
+
+#include "base/errors.h"
+#include "base/file_paths.h"
+
+extern char** environ;
+
+namespace slabrip {
+namespace {
+
+/// How long a connection to the CUPS server may take to open.
+constexpr int kConnectMsec = 30000;
+/// The raw port of a network printer (AppSocket, JetDirect).
+constexpr std::string_view kRawPrinterPort = "9100";
+
+struct THttpCloser {
+  void operator()(http_t* http) const { httpClose(http); }
+};
+/// A connection to a CUPS server, closed when the handle goes.
+using THttp = std::unique_ptr<http_t, THttpCloser>;
+
+/// The server libcups talks to, as the operator would name it.
+std::string ServerName() {
+  const char* server = cupsServer();
+  return server[0] == '/' ? std::string(server) : fmt::format("{}:{}", server, ippPort());
+}
+
+/// A connection of our own to the CUPS server of the environment (CUPS_SERVER,
+/// client.conf); null when the server cannot be reached.
+THttp ConnectToServer() {
+  return THttp(
+      httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, kConnectMsec, nullptr));
+}
+
+std::string CannotReach() {
+  return fmt::format("cannot reach the CUPS server {} ({})", ServerName(), cupsLastErrorString());
+}
+
+/// The destinations the server and the user's lpoptions know, freed when it goes.
+class TDestList {
+ public:
+  explicit TDestList(http_t* http) : Count_(cupsGetDests2(http, &Dests_)) {}
+  ~TDestList() { cupsFreeDests(Count_, Dests_); }
+  TDestList(const TDestList&) = delete;
+  TDestList& operator=(const TDestList&) = delete;
+
+  /// The queues in the order CUPS sorts them; lpoptions instances ("queue/copy")
+  /// are settings of a queue, not queues of their own.
+  std::vector<const cups_dest_t*> Queues() const {
+    std::vector<const cups_dest_t*> queues;
+    for (const cups_dest_t& dest : std::span(Dests_, static_cast<std::size_t>(std::max(Count_, 0)))) {
+      if (dest.instance == nullptr) queues.push_back(&dest);
+    }
+    return queues;
+  }
+  /// The queue named exactly `name`, or null.
+  const cups_dest_t* Find(const std::string& name) const {
+    for (const cups_dest_t* dest : Queues()) {
+      if (name == dest->name) return dest;
+    }
+    return nullptr;
+  }
+  /// The default destination: LPDEST or PRINTER, else lpoptions, else the server's default.
+  const cups_dest_t* Default() const { return cupsGetDest(nullptr, nullptr, Count_, Dests_); }
+
+ private:
+  cups_dest_t* Dests_ = nullptr;
+  int Count_ = 0;
+};
+
+/// Cancels a job over a fresh connection: the job's own one may be halfway through a document.
+void CancelJob(const std::string& queue, int jobId) {
+  if (const THttp http = ConnectToServer()) cupsCancelJob2(http.get(), queue.c_str(), jobId, 0);
+}
+
+/// A print file that replaces the old one of its name only when closed.
+class TFileSink final : public TOutputSink {
+ public:
+  /// Throws TError naming the file when it cannot be made; later failures go to `error`.
+  TFileSink(const std::string& path, std::string& error) : Writer_(path), Error_(error) {}
+
+  std::size_t Write(const std::uint8_t* bytes, std::size_t count) override {
+    try {
+      Writer_.Write({reinterpret_cast<const char*>(bytes), count});
+      return count;
+    } catch (const TError& e) {
+      Error_ = e.what();
+      return 0;
+    }
+  }
+
+  bool Close() override {
+    try {
+      Writer_.Commit();
+      return true;
+    } catch (const TError& e) {
+      Error_ = e.what();
+      return false;
+    }
+  }
+
+ private:
+  TAtomicFileWriter Writer_;
+  std::string& Error_;
+};
+
+/// One raw job with one document, sent over its own connection as it is written.
+/// A job dropped without Close is cancelled, so half a print never reaches the printer.
+class TCupsJobSink final : public TOutputSink {
+ public:
+  /// Throws TError saying why when CUPS refuses the job; later failures go to `error`.
+  TCupsJobSink(THttp http, std::string queue, const std::string& title, std::string& error)
+      : Http_(std::move(http)), Queue_(std::move(queue)), Error_(error) {
+    JobId_ = cupsCreateJob(Http_.get(), Queue_.c_str(), title.c_str(), 0, nullptr);
+    if (JobId_ <= 0) {
+      throw TError(fmt::format("the CUPS queue {} refused the job: {}", Queue_, cupsLastErrorString()));
+    }
+    if (cupsStartDocument(Http_.get(), Queue_.c_str(), JobId_, title.c_str(), CUPS_FORMAT_RAW, 1) !=
+        HTTP_STATUS_CONTINUE) {
+      const std::string why = cupsLastErrorString();
+      Http_.reset();
+      CancelJob(Queue_, JobId_);
+      throw TError(fmt::format("the CUPS queue {} refused the printer data: {}", Queue_, why));
+    }
+  }
+
+  ~TCupsJobSink() override {
+    if (Closed_) return;
+    Http_.reset();
+    CancelJob(Queue_, JobId_);
+  }
+  TCupsJobSink(const TCupsJobSink&) = delete;
+  TCupsJobSink& operator=(const TCupsJobSink&) = delete;
+
+  std::size_t Write(const std::uint8_t* bytes, std::size_t count) override {
+    // An empty write would end the chunked document early.
+    if (count == 0) return 0;
+    if (cupsWriteRequestData(Http_.get(), reinterpret_cast<const char*>(bytes), count) ==
+        HTTP_STATUS_CONTINUE) {
+      return count;
+    }
+    const int err = httpError(Http_.get());
+    Error_ = fmt::format("printer data for the CUPS queue {} could not be sent: {}", Queue_,
+                         err != 0 ? std::strerror(err) : cupsLastErrorString());
+    return 0;
+  }
+
+  bool Close() override {
+    Closed_ = true;
+    if (cupsFinishDocument(Http_.get(), Queue_.c_str()) <= IPP_STATUS_OK_CONFLICTING) return true;
+    Error_ = fmt::format("the CUPS queue {} did not take the job: {}", Queue_, cupsLastErrorString());
+    return false;
+  }
+
+ private:
+  THttp Http_;
+  std::string Queue_;
+  std::string& Error_;
+  int JobId_ = 0;
+  bool Closed_ = false;
+};
+
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  return std::ranges::equal(a, b, [](char x, char y) { return UpperAscii(x) == UpperAscii(y); });
+}
+
+bool AllDigits(std::string_view text) {
+  return !text.empty() && std::ranges::all_of(text, [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool IsTcpPort(std::string_view text) {
+  if (!AllDigits(text) || text.size() > 5) return false;
+  int value = 0;
+  for (const char c : text) value = value * 10 + (c - '0');
+  return value >= 1 && value <= 65535;
+}
+
+/// Four decimal numbers 0..255 joined by dots.
+bool IsIpv4(std::string_view text) {
+  for (int part = 0; part < 4; ++part) {
+    const std::size_t dot = text.find('.');
+    const std::string_view number = part < 3 ? text.substr(0, dot) : text;
+    if (!AllDigits(number) || number.size() > 3 || std::stoi(std::string(number)) > 255) return false;
+    if (part < 3) {
+      if (dot == std::string_view::npos) return false;
+      text.remove_prefix(dot + 1);
+    }
+  }
+  return true;
+}
+
+/// Dot-separated labels of letters, digits and inner hyphens.
+bool IsHostName(std::string_view text) {
+  if (text.empty() || text.size() > 253) return false;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t dot = std::min(text.find('.', start), text.size());
+    const std::string_view label = text.substr(start, dot - start);
+    if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-') return false;
+    const bool valid = std::ranges::all_of(label, [](char c) {
+      return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+    });
+    if (!valid) return false;
+    start = dot + 1;
+  }
+  return true;
+}
+
+/// "host[:port]" as an AppSocket URI, or empty when it is not one.
+std::string SocketUri(std::string_view hostAndPort, bool hostNames) {
+  std::string_view host = hostAndPort;
+  std::string_view port = kRawPrinterPort;
+  if (const std::size_t colon = hostAndPort.find(':'); colon != std::string_view::npos) {
+    host = hostAndPort.substr(0, colon);
+    port = hostAndPort.substr(colon + 1);
+  }
+  if (!IsTcpPort(port) || !(IsIpv4(host) || (hostNames && IsHostName(host)))) return {};
+  return fmt::format("socket://{}:{}", host, port);
+}
+
+/// Starts lpadmin and reaps it in the background, so the caller does not wait
+/// and no zombie stays; the error text when it cannot be started.
+std::string StartLpadmin(const std::string& queue, const std::string& uri) {
+  const std::string server = ServerName();
+  std::vector<std::string> args = {"lpadmin", "-h", server, "-p", queue, "-v", uri};
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  if (const int err = ::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ); err != 0) {
+    return std::strerror(err);
+  }
+  std::thread([pid] {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+  }).detach();
+  return {};
+}
+
+}  // namespace
+
+TOutputChannel::TOutputChannel() = default;
+TOutputChannel::~TOutputChannel() = default;
+
+bool TOutputChannel::OpenFileOutput(const std::string& path) {
+  ToFile = true;
+  OutputBytes = 0;
+  OutputFailed = true;
+  File_.reset();
+  Error_.clear();
+  if (path.empty()) {
+    Error_ = "no print file name";
+    return false;
+  }
+  try {
+    File_ = std::make_unique<TFileSink>(path, Error_);
+  } catch (const TError& e) {
+    Error_ = e.what();
+    return false;
+  }
+  OutputFailed = false;
+  return true;
+}
+
+bool TOutputChannel::OpenPrinterOutput(int printerIndex, const std::string& documentName) {
+  OutputFailed = true;
+  OutputBytes = 0;
+  ToFile = false;
+  Printer_.reset();
+  Error_.clear();
+  THttp http = ConnectToServer();
+  if (!http) {
+    Error_ = CannotReach();
+    return false;
+  }
+  std::string queue;
+  {
+    const TDestList dests(http.get());
+    if (printerIndex == -1) {
+      const cups_dest_t* dest = dests.Default();
+      if (dest == nullptr) {
+        Error_ = fmt::format("the CUPS server {} has no default queue", ServerName());
+        return false;
+      }
+      queue = dest->name;
+    } else {
+      const std::vector<const cups_dest_t*> queues = dests.Queues();
+      if (printerIndex < 0 || static_cast<std::size_t>(printerIndex) >= queues.size()) {
+        Error_ = fmt::format("the CUPS server {} has no queue number {} ({} queues)", ServerName(),
+                             printerIndex, queues.size());
+        return false;
+      }
+      queue = queues[static_cast<std::size_t>(printerIndex)]->name;
+    }
+  }
+  try {
+    Printer_ = std::make_unique<TCupsJobSink>(std::move(http), std::move(queue), documentName, Error_);
+  } catch (const TError& e) {
+    Error_ = e.what();
+    return false;
+  }
+  OutputFailed = false;
+  return true;
+}
+
+bool TOutputChannel::WriteOutput(const std::uint8_t* bytes, std::size_t count) {
+  if (ToFile) {
+    if (!File_) return false;
+    const std::size_t written = File_->Write(bytes, count);
+    OutputBytes += static_cast<std::int64_t>(count);
+    return written == count;
+  }
+  if (!Printer_) return false;
+  const std::size_t written = Printer_->Write(bytes, count);
+  OutputBytes += static_cast<std::int64_t>(written);
+  if (written != count) OutputFailed = true;
+  return written == count;
+}
+
+void TOutputChannel::CloseFileOutput() {
+  if (!File_) return;
+  if (!File_->Close()) OutputFailed = true;
+  File_.reset();
+}
+
+void TOutputChannel::ClosePrinterOutput() {
+  if (!Printer_) return;
+  if (!Printer_->Close()) OutputFailed = true;
+  Printer_.reset();
+}
+
+int TOutputChannel::FindPrinterIndex(const std::string& name) const {
+  if (name.empty()) return -1;
+  const std::vector<std::string> names = QueueNames();
+  auto found =
+      std::ranges::find_if(names, [&](const std::string& queue) { return EqualIgnoringCase(queue, name); });
+  if (found == names.end()) {
+    found = std::ranges::find_if(
+        names, [&](const std::string& queue) { return queue.find(name) != std::string::npos; });
+  }
+  return found == names.end() ? -1 : static_cast<int>(found - names.begin());
+}
+
+std::string TOutputChannel::GetPrinterPort(const std::string& printer) const {
+  const THttp http = ConnectToServer();
+  if (!http) return {};
+  const TDestList dests(http.get());
+  const cups_dest_t* dest = dests.Find(printer);
+  if (dest == nullptr) return {};
+  const char* uri = cupsGetOption("device-uri", dest->num_options, dest->options);
+  return uri != nullptr ? uri : "";
+}
+
+std::string TOutputChannel::SetPrinterPort(const std::string& printer, const std::string& port) {
+  if (printer.empty() || port.empty() || EqualIgnoringCase(port, "PRN:")) return {};
+  const std::string uri = DeviceUriForPort(port);
+  if (uri.empty()) {
+    return fmt::format("port {} has no meaning on Linux: the queue {} keeps its device", port, printer);
+  }
+  {
+    // lpadmin would make a new queue of an unknown name.
+    const THttp http = ConnectToServer();
+    if (!http) return fmt::format("the queue {} keeps its device: {}", printer, CannotReach());
+    if (TDestList(http.get()).Find(printer) == nullptr) {
+      return fmt::format("there is no CUPS queue {} to point at {}", printer, uri);
+    }
+  }
+  if (const std::string err = StartLpadmin(printer, uri); !err.empty()) {
+    return fmt::format("cannot start lpadmin to point the queue {} at {}: {}", printer, uri, err);
+  }
+  return {};
+}
+
+std::vector<std::string> TOutputChannel::QueueNames() const {
+  const THttp http = ConnectToServer();
+  if (!http) return {};
+  const TDestList dests(http.get());
+  std::vector<std::string> names;
+  for (const cups_dest_t* dest : dests.Queues()) names.emplace_back(dest->name);
+  return names;
+}
+
+std::string DeviceUriForPort(std::string_view port) {
+  if (port.find("://") != std::string_view::npos) return std::string(port);
+  if (port.size() > 3 && EqualIgnoringCase(port.substr(0, 3), "IP_")) {
+    std::string_view host = port.substr(3);
+    // Windows names a second port to the same address IP_a.b.c.d_1.
+    if (const std::size_t underscore = host.rfind('_');
+        underscore != std::string_view::npos && underscore > 0 && AllDigits(host.substr(underscore + 1))) {
+      host = host.substr(0, underscore);
+    }
+    return SocketUri(host, true);
+  }
+  return SocketUri(port, false);
+}
+
+}  // namespace slabrip

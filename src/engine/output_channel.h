@@ -11,7 +11,7 @@ namespace slabrip {
 
 /// One open destination for printer data.
 class TOutputSink {
-public:
+ public:
   virtual ~TOutputSink() = default;
   /// Writes all bytes; returns how many went.
   virtual std::size_t Write(const std::uint8_t* bytes, std::size_t count) = 0;
@@ -21,9 +21,10 @@ public:
 
 /// The printer output channel: counts the bytes, remembers failure, routes by ToFile.
 class TOutputChannel {
-public:
-  /// A raw job's destination: the queue (empty for the default one) and the document name.
+ public:
+  /// Nothing open; OutputFailed until an open succeeds.
   TOutputChannel();
+  /// Discards a print file still open and cancels a job still open.
   ~TOutputChannel();
 
   /// Opens a print file, replacing one of that name when closed; false for an
@@ -35,29 +36,33 @@ public:
   bool OpenPrinterOutput(int printerIndex, const std::string& documentName);
   /// Routes by ToFile; false when nothing is open or the bytes did not all go.
   bool WriteOutput(const std::uint8_t* bytes, std::size_t count);
+  /// Puts the print file in place; a failure sets OutputFailed and Error().
   void CloseFileOutput();
+  /// Submits the job; a failure sets OutputFailed and Error().
   void ClosePrinterOutput();
 
   /// The queue whose name equals `name` ignoring case, else the first whose
-  /// name contains `name` (case-sensitive), else -1; in the order of QueueNames().
+  /// name contains `name` (case-sensitive), else -1 (also for an empty name);
+  /// in the order of QueueNames().
   int FindPrinterIndex(const std::string& name) const;
   /// The queue's device URI (its "port"), or empty.
   std::string GetPrinterPort(const std::string& printer) const;
   /// Points the queue at the port as a device URI (Windows port names are
   /// translated), with `lpadmin`, not waiting for it; "prn:" is never set and
-  /// ports with no meaning here are left alone. Returns a note for the
-  /// operator when nothing was changed for such a reason, else empty.
+  /// ports with no meaning here are left alone, as are queues CUPS does not
+  /// know. Returns a note for the operator when the port is left alone for a
+  /// reason other than "prn:", else empty.
   std::string SetPrinterPort(const std::string& printer, const std::string& port);
-  /// The CUPS queue names in a stable order.
+  /// The CUPS queue names in a stable order; empty when the server cannot be reached.
   std::vector<std::string> QueueNames() const;
 
   bool OutputFailed = true;
   std::int64_t OutputBytes = 0;
   bool ToFile = false;
-  /// Why the last open or write failed.
+  /// Why the last open, write or close failed.
   const std::string& Error() const { return Error_; }
 
-private:
+ private:
   std::unique_ptr<TOutputSink> File_;
   std::unique_ptr<TOutputSink> Printer_;
   std::string Error_;

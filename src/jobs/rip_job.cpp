@@ -133,13 +133,28 @@ bool TRipfileData::LoadFromFile(const std::string& path) {
                 ClipBounds.MaxY * ScaleY};
   if (PlacedClip.IsEmpty()) {
     if (result) Problem_ = fmt::format("{}: the clip rectangle is empty", path);
-    result = false;
+    return false;
   }
+  BuildMarks();
   return result;
 }
 
 std::string TRipfileData::ResolveFile(std::string_view reference) const {
   return ResolveBeside(reference, FolderPart(FileName));
+}
+
+void TRipfileData::BuildMarks() {
+  if (Marks) return;
+  Marks = MakeRef<TPrintMarks>();
+  if (UseCropMarks) {
+    TRectF trim = PlacedClip;
+    if (JobBleed != 0) trim = {trim.MinX + JobBleed, trim.MinY + JobBleed, trim.MaxX - JobBleed, trim.MaxY - JobBleed};
+    Marks->AddCropMarks(trim);
+  }
+  if (IsTiled && UseTileNums)
+    Marks->AddText(PlacedClip, fmt::format("Tile: {}. [{} x {}]", TileNo, TileColNo, TileRowNo), true);
+  if (UseJobText)
+    Marks->AddText(PlacedClip, JobText.empty() ? JobName + ", " + FormatDateTime(Date) : JobText, false);
 }
 
 bool TRipfileData::LoadDocument() {

@@ -13,6 +13,7 @@
 #include "colour/colour_lut33.h"
 #include "document/cmf_model.h"
 #include "geometry/geo_curve.h"
+#include "marks/print_marks.h"
 
 namespace slabrip {
 
@@ -41,6 +42,9 @@ class TRipfileData : public TRefObj {
   /// Reads the contour-cut file CutGeo names, once; false when there is none.
   bool LoadCutGeometry();
 
+  /// Builds the job's crop marks, tile label and job text, once.
+  void BuildMarks();
+
   /// Builds CorrectionLut from the colour-correction settings when they are
   /// enabled and no table exists yet.
   void BuildCorrectionLut();
@@ -54,6 +58,7 @@ class TRipfileData : public TRefObj {
   TRef<TcmfFile> Document;
   std::string DocumentProblem;
   TRef<TCompoundGeo> CutGeometry;
+  TRef<TPrintMarks> Marks;  // in the job's scaled frame
   std::unique_ptr<TColorLut33Obj> CorrectionLut;  // RGB -> RGB, applied over the placed bounds
   std::string FileName;
   TRectF PlacedClip;  // ClipBounds in the scaled frame, millimetres

@@ -1,0 +1,34 @@
+#include "job_registry.h"
+
+namespace slabrip::hpldrlgl {
+
+HPDRLGL_JobHandle TJobRegistry::Add(std::unique_ptr<TJob> job) {
+  const std::lock_guard lock(Mutex_);
+  const std::uintptr_t id = Next_;
+  Jobs_.emplace(id, std::move(job));
+  Next_ += 16;
+  return reinterpret_cast<HPDRLGL_JobHandle>(id);
+}
+
+TJob* TJobRegistry::Find(HPDRLGL_JobHandle handle) {
+  const std::lock_guard lock(Mutex_);
+  const auto it = Jobs_.find(reinterpret_cast<std::uintptr_t>(handle));
+  return it == Jobs_.end() ? nullptr : it->second.get();
+}
+
+std::unique_ptr<TJob> TJobRegistry::Take(HPDRLGL_JobHandle handle) {
+  const std::lock_guard lock(Mutex_);
+  const auto it = Jobs_.find(reinterpret_cast<std::uintptr_t>(handle));
+  if (it == Jobs_.end()) return nullptr;
+  std::unique_ptr<TJob> job = std::move(it->second);
+  Jobs_.erase(it);
+  return job;
+}
+
+TJobRegistry& Jobs() {
+  // Never destroyed: a job ended from another object's destructor at exit still finds it.
+  static TJobRegistry* const registry = new TJobRegistry;
+  return *registry;
+}
+
+}  // namespace slabrip::hpldrlgl

@@ -1,0 +1,20 @@
+// `slabrip render SLAB`: the whole slab as the engine prints it, at the render resolution.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+namespace slabrip {
+
+struct TRenderSlabOptions {
+  std::string Slab;
+  std::string IccFolder;
+  std::string Output;         // the rendered colours, PNG
+  std::string SpotMapOutput;  // optional: spot channels, 16-bit grey PNG
+  std::string InksOutput;     // optional: a soft proof of the ink values, PNG
+};
+
+/// Returns the exit code; progress goes to `out`, reasons to `err`.
+int RunRenderSlab(const TRenderSlabOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace slabrip

@@ -1,0 +1,97 @@
+// The RIP engine: a slab rendered band by band and turned into ink values row by row.
+#pragma once
+
+#include <array>
+#include <climits>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "base/affine.h"
+#include "base/ref_obj.h"
+#include "colour/colour_lookup.h"
+#include "colour/expansion_tables.h"
+#include "colour/ink_manager.h"
+#include "engine/output_channel.h"
+#include "jobs/rip_slab.h"
+#include "raster/bitmap32.h"
+#include "raster/word_map.h"
+#include "separation/ink_row.h"
+
+namespace slabrip {
+
+class TcmfRender;
+
+/// Ink values of a spot colour named "Name|{c,m,y,k,...}" (percent), or nothing.
+std::optional<TInkVector> ParseSpotInkValues(std::string_view name);
+
+/// Loads a slab, prepares its inks and buffers, and hands out render rows as
+/// ink vectors in the ink row's input. Rows are asked for in increasing
+/// order; each band is drawn once.
+class TRipEngine : public TRefObj {
+public:
+  /// A band holds about this many pixels (16 MB of bitmap).
+  static constexpr std::uint32_t kBandPixels = 4'000'000;
+  static constexpr std::int32_t kMinBandHeight = 16;
+
+  TRipEngine();
+  ~TRipEngine() override;
+
+  /// Reads the slab and, for every job, its document, cut path and correction table.
+  bool LoadSlab(const std::string& path);
+  /// Builds the ink manager from the slab's media preset. Throws TError for
+  /// "No ICC Path Set", "No RipFile loaded" and "File not found: ..."; false
+  /// with Message() "No Media Set" without a preset, or with the reason when
+  /// the colour tables cannot be built.
+  bool PrepareInkManager();
+  /// Gives every flagged spot colour of every job a palette entry.
+  void PrepareSpotInks();
+  /// Sizes the band, spot map and ink row; throws TError naming the slab when
+  /// its RenderWidth cannot be rendered or no colour tables are prepared.
+  void PrepareBuffers();
+  /// Render row y as eight ink values per pixel in the ink row's input.
+  void PrepareRow(int y);
+  /// Draws the band that holds render row y, unless it is held already.
+  void RenderBand(int y);
+
+  const TRef<TRipSlab>& Slab() const { return Slab_; }
+  const TRef<TInkManagerEx>& InkManager() const { return InkManager_; }
+  const TRef<TInkRowEx>& InkRow() const { return InkRow_; }
+  const TBitmap32& Band() const { return Band_; }
+  const TWordMap& SpotMap() const { return SpotMap_; }
+  std::int32_t BandHeight() const { return BandHeight_; }
+  std::int32_t BandTop() const { return BandTop_; }
+  /// How many bands were drawn since the buffers were prepared.
+  std::int64_t BandsDrawn() const { return BandsDrawn_; }
+  /// What the operator should be told after a step returned false, or a warning.
+  const std::string& Message() const { return Message_; }
+
+  std::string IccFolder;
+  std::string PrintJobsFolder;
+  std::string DriversFolder;
+  bool TwoBitOutput = true;
+  TOutputChannel Output;
+
+private:
+  void DrawPlacedJob(const TRipJobPos& placement, TcmfRender& renderer);
+  void ApplyCorrectionLut(TRectF rect, TColorLut33Obj& table);
+  void DrawAlignMarks(TcmfRender& renderer);
+
+  TBitmap32 Band_;
+  TRef<TInkManagerEx> InkManager_;
+  TRef<TRipSlab> Slab_;
+  TWordMap SpotMap_;
+  TRef<TInkRowEx> InkRow_;
+  std::string SlabFile_;
+  std::int32_t BandHeight_ = 0;
+  TAffine BandTransform_;
+  std::int32_t BandTop_ = INT32_MAX;
+  std::int64_t BandsDrawn_ = 0;
+  TColourLookup Lookup_;
+  TExpansionTables Expansion_;
+  std::vector<TColor32> InkBytes_;  // a row of four-ink results before expansion
+  std::string Message_;
+};
+
+}  // namespace slabrip

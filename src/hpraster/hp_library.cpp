@@ -1,0 +1,66 @@
+#include "hpraster/hp_library.h"
+
+#include <dlfcn.h>
+
+#include <filesystem>
+#include <system_error>
+
+namespace slabrip {
+namespace {
+
+template <typename Entry>
+void Resolve(void* module, const char* name, Entry& entry) {
+  // dlsym hands back an object pointer; POSIX guarantees it converts to a function pointer.
+  entry = reinterpret_cast<Entry>(dlsym(module, name));
+}
+
+}  // namespace
+
+THPDJLIB::~THPDJLIB() { Unload(); }
+
+void THPDJLIB::Unload() {
+  if (Module_ != nullptr) dlclose(Module_);
+  Module_ = nullptr;
+  static_cast<THPDJEntries&>(*this) = THPDJEntries{};
+}
+
+bool THPDJLIB::Load(const std::string& path) {
+  Unload();
+  LoadError_.clear();
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) {
+    LoadError_ = "no such file";
+    return false;
+  }
+  Module_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (Module_ == nullptr) {
+    const char* text = dlerror();
+    LoadError_ = text != nullptr ? text : "the library does not load";
+    return false;
+  }
+  Resolve(Module_, "HPDRLGL_QueryLibraryInfo", QueryLibraryInfo);
+  Resolve(Module_, "HPDRLGL_QuerySupportedPrinters", QuerySupportedPrinters);
+  Resolve(Module_, "HPDRLGL_QueryPrinterInfo", QueryPrinterInfo);
+  Resolve(Module_, "HPDRLGL_QueryPrinterInfoXML", QueryPrinterInfoXML);
+  Resolve(Module_, "HPDRLGL_JobStart", JobStart);
+  Resolve(Module_, "HPDRLGL_PageStart", PageStart);
+  Resolve(Module_, "HPDRLGL_RasterStart", RasterStart);
+  Resolve(Module_, "HPDRLGL_RasterRow", RasterRow);
+  Resolve(Module_, "HPDRLGL_RasterEnd", RasterEnd);
+  Resolve(Module_, "HPDRLGL_PageEnd", PageEnd);
+  Resolve(Module_, "HPDRLGL_JobEnd", JobEnd);
+  Resolve(Module_, "HPDRLGL_JobAbort", JobAbort);
+  Resolve(Module_, "HPDRLGL_JobFlush", JobFlush);
+  if (QueryLibraryInfo == nullptr) LoadError_ = "not an HP raster library (HPDRLGL_QueryLibraryInfo missing)";
+  return QueryLibraryInfo != nullptr;
+}
+
+bool QueryPrinterInfo(const THPDJEntries& library, const std::string& modelId, HPDRLGL_PrinterInfo& info) {
+  info = HPDRLGL_PrinterInfo{};
+  info.size = HPDRLGL_PRINTER_INFO_SIZE;
+  info.field1052 = 0;
+  info.field1056 = 0;
+  return library.QueryPrinterInfo != nullptr && library.QueryPrinterInfo(modelId.c_str(), &info, 0) == 0;
+}
+
+}  // namespace slabrip

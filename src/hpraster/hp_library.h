@@ -1,0 +1,56 @@
+// Loads the HP raster library at run time and resolves its entry points.
+#pragma once
+
+#include <string>
+
+#include "hpraster/hpldrlgl_abi.h"
+
+namespace slabrip {
+
+/// One pointer per entry point; null when the library does not export it.
+struct THPDJEntries {
+  decltype(&HPDRLGL_QueryLibraryInfo) QueryLibraryInfo = nullptr;
+  decltype(&HPDRLGL_QuerySupportedPrinters) QuerySupportedPrinters = nullptr;
+  decltype(&HPDRLGL_QueryPrinterInfo) QueryPrinterInfo = nullptr;
+  decltype(&HPDRLGL_QueryPrinterInfoXML) QueryPrinterInfoXML = nullptr;
+  decltype(&HPDRLGL_JobStart) JobStart = nullptr;
+  decltype(&HPDRLGL_PageStart) PageStart = nullptr;
+  decltype(&HPDRLGL_RasterStart) RasterStart = nullptr;
+  decltype(&HPDRLGL_RasterRow) RasterRow = nullptr;
+  decltype(&HPDRLGL_RasterEnd) RasterEnd = nullptr;
+  decltype(&HPDRLGL_PageEnd) PageEnd = nullptr;
+  decltype(&HPDRLGL_JobEnd) JobEnd = nullptr;
+  decltype(&HPDRLGL_JobAbort) JobAbort = nullptr;
+  decltype(&HPDRLGL_JobFlush) JobFlush = nullptr;
+};
+
+/// The module handle and its entry points; unloads the module when destroyed.
+class THPDJLIB : public THPDJEntries {
+ public:
+  THPDJLIB() = default;
+  ~THPDJLIB();
+  THPDJLIB(const THPDJLIB&) = delete;
+  THPDJLIB& operator=(const THPDJLIB&) = delete;
+
+  /// False when no file is at `path` or it does not load (no module is kept
+  /// then, and LoadError says why); otherwise resolves every entry point by
+  /// name and is true when HPDRLGL_QueryLibraryInfo was found.
+  bool Load(const std::string& path);
+  bool IsLoaded() const { return Module_ != nullptr; }
+  const std::string& LoadError() const { return LoadError_; }
+
+ private:
+  void Unload();
+
+  void* Module_ = nullptr;
+  std::string LoadError_;
+};
+
+/// Asks the library about a printer model with a fresh record (zeroed, its
+/// size set); false when the library rejects the model or lacks the call.
+bool QueryPrinterInfo(const THPDJEntries& library, const std::string& modelId, HPDRLGL_PrinterInfo& info);
+
+/// The library's file name, looked for in the program's own folder.
+inline constexpr const char* kHPRasterLibraryFile = "libhpldrlgl.so";
+
+}  // namespace slabrip

@@ -1,0 +1,205 @@
+#include "hpraster/hp_raster_job.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/errors.h"
+#include "base/number_text.h"
+#include "base/rounding.h"
+#include "jobs/rip_slab.h"
+#include "separation/ink_row.h"
+
+namespace slabrip {
+namespace {
+
+constexpr const char* kUnit = "hp_raster_job.cpp";
+constexpr const char* kXmlHeader = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>";
+// One unit of the page size and the margins, per inch.
+constexpr double kPageUnitsPerInch = 9600;
+
+// Pointer-wide so the library can call back on a 64-bit system, where eight
+// digits could not hold the address.
+std::string PointerHex(std::uintptr_t value) {
+  return fmt::format("{:0{}X}", value, 2 * sizeof(std::uintptr_t));
+}
+
+std::int64_t PageLength(std::int32_t pixels, float dpi, std::int32_t marginA, std::int32_t marginB) {
+  const double length = static_cast<double>(pixels) / static_cast<double>(dpi) * kPageUnitsPerInch;
+  return RoundClamp(length, INT32_MIN, INT32_MAX) + marginA + marginB;
+}
+
+void AppendElement(std::string& xml, const char* name, const std::string& value) {
+  fmt::format_to(std::back_inserter(xml), "<{0}>{1}</{0}>", name, value);
+}
+
+}  // namespace
+
+THPRasterJob::THPRasterJob(const THPDJEntries& library, THPJobSettings settings, TPrinterDataSink sink)
+    : Lib_(library), Settings_(std::move(settings)), Sink_(std::move(sink)) {}
+
+THPRasterJob::~THPRasterJob() {
+  // A job left open (the caller never ended it) is abandoned quietly; its data has nowhere to go.
+  Sink_ = nullptr;
+  if (JobHandle_ != nullptr && Lib_.JobAbort != nullptr) Lib_.JobAbort(JobHandle_);
+}
+
+HPDRLGL_PrinterInfo THPRasterJob::QueryPrinter(int line) const {
+  HPDRLGL_PrinterInfo info;
+  if (!QueryPrinterInfo(Lib_, Settings_.PrinterModelId, info)) AssertionFailure(kUnit, line);
+  return info;
+}
+
+std::int64_t THPRasterJob::Resolution() const {
+  return static_cast<std::int64_t>(RoundHalfEven(static_cast<double>(Slab_->XDPI)));
+}
+
+std::string THPRasterJob::BuildJobInfoXML() {
+  if (Slab_ == nullptr || Slab_->RenderDPI == 0 || Settings_.PrinterModelId.empty()) return {};
+  QueryPrinter(__LINE__);
+  const THPMediaValues& media = Settings_.Media;
+  const std::string resolution = std::to_string(Resolution());
+  std::string xml = kXmlHeader;
+  xml += "<JobInfo>";
+  AppendElement(xml, "PrinterModel", Settings_.PrinterModelId);
+  xml += "\r<JobTitle>Sample</JobTitle>\r";
+  xml += "<PrinterDataProcCallback address=\"" +
+         PointerHex(reinterpret_cast<std::uintptr_t>(&THPRasterJob::PrinterDataCallback)) + "\" userData=\"" +
+         PointerHex(reinterpret_cast<std::uintptr_t>(this)) + "\" />\r";
+  xml += "<MediaSource>AutoSelect</MediaSource>\r";
+  xml += "<MarginType method=\"Excluded\">Normal</MarginType>\r";
+  xml += "<PrintMode type=\"Halftone\">\r";
+  AppendElement(xml, "MediaTypeId", Settings_.MediaTypeId.empty() ? "HP_RIP_CUSTOM_MEDIA" : Settings_.MediaTypeId);
+  xml += "\r";
+  AppendElement(xml, "PassesNumber", Settings_.Passes);
+  AppendElement(xml, "Direction", Settings_.Unidirectional ? "Unidir" : "Bidir");
+  AppendElement(xml, "InkLevel", Settings_.HighInkLevel ? "High" : "Low");
+  xml += "<Bpp>2</Bpp>";
+  AppendElement(xml, "PrinterResolution", resolution);
+  AppendElement(xml, "VertResolution", resolution);
+  xml += "</PrintMode>\r<MediaManagement>";
+  AppendElement(xml, "InputTension", FormatGeneral(media.InputTension));
+  xml += "<NavigableByOmas>false</NavigableByOmas>";
+  AppendElement(xml, "Cutter", Settings_.Cutter ? "true" : "false");
+  AppendElement(xml, "AdvanceFactor", FormatGeneral(media.AdvanceFactor));
+  AppendElement(xml, "Vacuum", FormatGeneral(media.Vacuum));
+  AppendElement(xml, "DryTemp", FormatGeneral(media.DryTemp));
+  AppendElement(xml, "CureTemp", FormatGeneral(media.CureTemp));
+  AppendElement(xml, "DryWarmUpOffsetTemp", FormatGeneral(media.DryWarmup));
+  AppendElement(xml, "CureWarmUpOffsetTemp", FormatGeneral(media.CureWarmup));
+  AppendElement(xml, "DryCoolDownOffsetTemp", FormatGeneral(media.DryCoolDown));
+  AppendElement(xml, "CureCoolDownOffsetTemp", FormatGeneral(media.CureCoolDown));
+  AppendElement(xml, "DryPowerMin", FormatGeneral(media.DryPowerMin));
+  AppendElement(xml, "HeatAirFlow", FormatGeneral(media.HeatAirFlow));
+  AppendElement(xml, "MediaName", Settings_.MediaName);
+  xml += "</MediaManagement></JobInfo>\r";
+  return xml;
+}
+
+std::string THPRasterJob::BuildPageInfoXML() {
+  if (Slab_ == nullptr || Settings_.PrinterModelId.empty()) return {};
+  const HPDRLGL_PrinterInfo info = QueryPrinter(__LINE__);
+  if (Slab_->XDPI < 1 || Slab_->YDpi < 1) return {};
+  const std::int64_t width = PageLength(Slab_->RipWidth, Slab_->XDPI, info.marginLeft, info.marginRight);
+  const std::int64_t height = PageLength(Slab_->RipHeight, Slab_->YDpi, info.marginTop, info.marginBottom);
+  return fmt::format("{}<PageInfo><Width>{}</Width><Height>{}</Height></PageInfo>", kXmlHeader, width, height);
+}
+
+std::string THPRasterJob::BuildRasterFormatXML() const {
+  static constexpr const char* kLayouts[kPlaneCount] = {"KK", "CC", "MM", "YY", "cc", "mm"};
+  if (Slab_ == nullptr || Slab_->RenderDPI < 150) return {};
+  const std::int64_t resolution = Resolution();
+  std::string xml = kXmlHeader;
+  xml += "<RasterFormat alignment=\"1\">";
+  for (int order = 0; order < kPlaneCount; ++order)
+    fmt::format_to(std::back_inserter(xml), "<Plane order=\"{0}\" hres=\"{1}\" vres=\"{1}\" layout=\"{2}\"/>", order,
+                   resolution, kLayouts[order]);
+  xml += "</RasterFormat>";
+  return xml;
+}
+
+bool THPRasterJob::StartHPJob() {
+  if (Slab_ == nullptr || Slab_->RenderDPI == 0) return false;
+  const std::string jobInfo = BuildJobInfoXML();
+  if (jobInfo.empty()) return false;
+  const std::string pageInfo = BuildPageInfoXML();
+  if (pageInfo.empty()) return false;
+  const std::string rasterFormat = BuildRasterFormatXML();
+  if (rasterFormat.empty()) return false;
+  if (Lib_.JobStart == nullptr || Lib_.PageStart == nullptr || Lib_.RasterStart == nullptr)
+    throw TError("The HP raster library lacks the job entry points");
+
+  const auto check = [this](std::int32_t result) {
+    if (result == 0) return;
+    if (DeliveryError_) std::rethrow_exception(DeliveryError_);
+    std::string text = HPErrorText(result);
+    // An empty message would leave the operator with nothing to go on.
+    throw TError(text.empty() ? fmt::format("The HP raster library failed with code {}", result) : text);
+  };
+  check(Lib_.JobStart(&JobHandle_, jobInfo.c_str()));
+  check(Lib_.PageStart(JobHandle_, pageInfo.c_str()));
+  check(Lib_.RasterStart(JobHandle_, rasterFormat.c_str(), 0, 0, 0, Slab_->RipWidth, Slab_->RipHeight,
+                         Slab_->RipWidth, Slab_->RipHeight));
+  return true;
+}
+
+void THPRasterJob::ConfigurePlanes(TInkRowEx& row) {
+  static constexpr int kLanes[kPlaneCount] = {3, 0, 1, 2, 4, 5};
+  const int planes = row.HasExtraInks() ? kPlaneCount : 4;
+  for (int order = 0; order < planes; ++order)
+    if (const TRef<TInkChannelEx> channel = row.ChannelForLane(kLanes[order])) channel->PlaneOrder = order;
+  row.SortOutputChannels();
+}
+
+void THPRasterJob::SendRow(const TInkRowEx& row) {
+  if (JobHandle_ == nullptr) return;
+  const std::size_t rowBytes = static_cast<std::size_t>(row.RowBytes());
+  // Four-ink rows leave the light planes zero: the library reads all declared planes.
+  RowBuffer_.resize(kPlaneCount * rowBytes);
+  const std::size_t planes = static_cast<std::size_t>(std::min(row.ChannelCount(), kPlaneCount));
+  for (std::size_t i = 0; i < planes; ++i)
+    std::memcpy(RowBuffer_.data() + i * rowBytes, row.OutputChannel(static_cast<int>(i))->PackedBytes(), rowBytes);
+  std::fill(RowBuffer_.begin() + static_cast<std::ptrdiff_t>(planes * rowBytes), RowBuffer_.end(), 0);
+  LastRowResult_ = Lib_.RasterRow != nullptr ? Lib_.RasterRow(JobHandle_, RowBuffer_.data()) : HPDRLGL_GENERAL_ERROR;
+  if (LastRowResult_ != 0 && Slab_ != nullptr) Slab_->AbortRequested = true;
+}
+
+void THPRasterJob::EndHPJob() {
+  if (JobHandle_ == nullptr) return;
+  // A failed end keeps the handle, so the destructor can still release the job.
+  for (auto end : {Lib_.RasterEnd, Lib_.PageEnd, Lib_.JobEnd})
+    if (end == nullptr || end(JobHandle_) != 0) AssertionFailure(kUnit, __LINE__);
+  // The library freed the handle with the job: never hand it on again.
+  JobHandle_ = nullptr;
+}
+
+std::string THPRasterJob::ViewXmlText() {
+  if (Slab_ == nullptr) return {};
+  std::string text = fmt::format("numPixelsInRow\t{}\nnumRows\t{}\n\n", Slab_->RipWidth, Slab_->RipHeight);
+  const std::string jobInfo = BuildJobInfoXML();
+  if (jobInfo.empty()) return text;
+  text += "JobInfoXML\n" + jobInfo + "\n";
+  const std::string pageInfo = BuildPageInfoXML();
+  if (pageInfo.empty()) return text;
+  text += "pageInfoXML\n" + pageInfo + "\n";
+  const std::string rasterFormat = BuildRasterFormatXML();
+  if (!rasterFormat.empty()) text += "rasterFormatXML\n" + rasterFormat + "\n";
+  return text;
+}
+
+std::int32_t THPRasterJob::PrinterDataCallback(const void* data, std::uint32_t count, std::uintptr_t user) {
+  if (user == 0) return 0;
+  auto* job = reinterpret_cast<THPRasterJob*>(user);
+  if (!job->Sink_ || count == 0) return 0;
+  // Nothing may unwind through the library: keep the reason and fail the call.
+  try {
+    job->Sink_(static_cast<const std::uint8_t*>(data), count);
+    return 0;
+  } catch (...) {
+    job->DeliveryError_ = std::current_exception();
+    return 1;
+  }
+}
+
+}  // namespace slabrip

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# slabrip render on the demo slab: the rendered slab, its spot map and ink proof.
+set -euo pipefail
+slabrip=$1
+demo=$2
+icc=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+# Width and height from a PNG's header.
+png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{ printf "%d x %d", $1*16777216+$2*65536+$3*256+$4, $5*16777216+$6*65536+$7*256+$8 }'; }
+
+slab="$demo/40E42ACCBAD66E1E.RipSlab"
+"$slabrip" --icc-dir "$icc" render "$slab" --out "$work/slab.png" --spot-map "$work/spots.png" --inks "$work/inks.png" \
+  >"$work/log" || fail "render failed: $(cat "$work/log")"
+for f in slab spots inks; do
+  [ "$(png_size "$work/$f.png")" = "4201 x 2362" ] || fail "$f.png is $(png_size "$work/$f.png")"
+done
+# The spot map holds the sticker's spot inks and the marks: not one flat colour.
+[ "$(stat -c %s "$work/spots.png")" -gt 2000 ] || fail "spot map is empty"
+
+# Without the profile nothing is written and the profile is named.
+if err=$("$slabrip" --icc-dir "$work" render "$slab" --out "$work/none.png" 2>&1); then fail "rendered without profile"; fi
+grep -q "Latex570_MPI3000_Gloss.icc" <<<"$err" || fail "profile not named: $err"
+[ ! -e "$work/none.png" ] || fail "a picture was left behind"
+[ -z "$(find "$work" -name '*.tmp*')" ] || fail "temporary files left: $(ls "$work")"
+echo "ok"

@@ -1,0 +1,244 @@
+#include "engine/rip_engine.h"
+
+#include <filesystem>
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include "base/errors.h"
+#include "support/slab_files.h"
+#include "tools/cmf_builder.h"
+
+namespace slabrip {
+namespace {
+
+using test::TTempDir;
+
+TEST(SpotInkValues, ParsePercentagesAfterTheMarker) {
+  EXPECT_EQ(ParseSpotInkValues("Blue|{100, 50}"), (TInkVector{{32767, 16384}}));  // 16383.5 to even
+  EXPECT_EQ(ParseSpotInkValues("Blue|{150}"), (TInkVector{{32767}}));
+  EXPECT_EQ(ParseSpotInkValues("Red|{0,100,85,10}"), (TInkVector{{0, 32767, 27852, 3277}}));
+  EXPECT_EQ(ParseSpotInkValues("Blue|{1,2,3,4,5,6,7,8,9}"), std::nullopt);
+  EXPECT_EQ(ParseSpotInkValues("Blue|{10"), std::nullopt);
+  EXPECT_EQ(ParseSpotInkValues("Blue|{1x}"), std::nullopt);
+  EXPECT_EQ(ParseSpotInkValues("Blue"), std::nullopt);
+  EXPECT_EQ(ParseSpotInkValues(""), std::nullopt);
+  // A separator with no number before it is skipped: "..5" does not parse, so the text stays.
+  EXPECT_EQ(ParseSpotInkValues("Odd|{,50}"), (TInkVector{{16384}}));
+}
+
+// A slab at 10 pixels per millimetre: 100 x 60 mm of media, one job placed at
+// (10, 5) whose document has a red square, two spot squares and crop marks.
+class EngineTest : public ::testing::Test {
+protected:
+  void WriteSlab(const std::string& info, const std::string& alignMarks = "", const std::string& preset = "") {
+    std::filesystem::copy_file(SLABRIP_CMYK_PROFILE, Dir.File("Printer.icc"),
+                               std::filesystem::copy_options::overwrite_existing);
+    TcmfBuilder doc;
+    doc.AddColour(TUniColorSpec::Make(kModelRGB, {1, 0, 1}), "Spot|{0,100,0,0}");
+    doc.AddColour(TUniColorSpec::Make(kModelRGB, {0, 1, 1}), "Half|{100,0,0,0}");
+    const TRectF page{0, 0, 80, 40};
+    const int root = doc.AddGroup(-1, WithBounds(Style(kNoFill, kNoFill, page), page));
+    TCurveBuilder red, spot, half;
+    red.Rectangle(2, 2, 30, 30);
+    spot.Rectangle(40, 5, 50, 15);
+    half.Rectangle(60, 5, 70, 15);
+    doc.AddGeometry(root, Style(0x10FF0000, kNoFill, page), red.Build().get());
+    doc.AddGeometry(root, Style(0, kNoFill, page), spot.Build().get());
+    TcmfAttributes translucent = Style(1, kNoFill, page);
+    translucent.SetTransparency(128);
+    doc.AddGeometry(root, translucent, half.Build().get());
+    const auto bytes = doc.Build();
+    Dir.Write("art.cmf", std::string(bytes.begin(), bytes.end()));
+    Dir.Write("a.RipJob", "[Job]\r\nSrcFile=C:\\Jobs\\art.cmf\r\nJobName=Art\r\nUseCropMarks=1\r\n"
+                          "[FullBounds]\r\nMaxX=80\r\nMaxY=40\r\n[SpotFlags]\r\nSpotCount=1\r\nSpot1=3\r\n");
+    TRipJobPos place;
+    place.SetJobIndex(0);
+    place.SetPlacedBounds({10, 5, 90, 45});
+    place.SetTransform({10, 5, 1, 0, 0, 1});
+    const std::string slab = test::SlabFileText(
+        {"C:\\Queue\\a.RipJob"}, {place},
+        info + "MediaWidth=100\r\nMediaHeight=60\r\nRenderDPI=254\r\nRenderWidth=1000\r\nRenderHeight=600\r\n"
+               "RipWidth=2000\r\nRipHeight=1200\r\n",
+        alignMarks + "[SnapShot_MediaPreset]\r\nIccProfile=Printer.icc\r\n" + preset);
+    SlabPath = Dir.Write("s.RipSlab", slab);
+  }
+  void Prepare() {
+    Engine->IccFolder = Dir.Path();
+    ASSERT_TRUE(Engine->LoadSlab(SlabPath));
+    ASSERT_TRUE(Engine->PrepareInkManager()) << Engine->Message();
+    Engine->PrepareSpotInks();
+    Engine->PrepareBuffers();
+  }
+  // The ink vector of slab point (x, y) millimetres.
+  TInkVector InksAt(double x, double y) {
+    const auto row = static_cast<int>(y * 10);
+    Engine->PrepareRow(row);
+    return Engine->InkRow()->Input()[static_cast<std::size_t>(x * 10)];
+  }
+  std::uint16_t SpotAt(double x, double y) {
+    const auto row = static_cast<int>(y * 10);
+    Engine->PrepareRow(row);
+    return Engine->SpotMap().Row(row - Engine->BandTop())[static_cast<std::size_t>(x * 10)];
+  }
+
+  TTempDir Dir;
+  std::string SlabPath;
+  TRef<TRipEngine> Engine = MakeRef<TRipEngine>();
+};
+
+TEST_F(EngineTest, FlatFillsTakeTheirInksFromTheColourTablesAndChannelTables) {
+  WriteSlab("");
+  Prepare();
+  // The same conversion by hand: table lookup of pure red, then the channel tables.
+  TColourLookup lookup;
+  lookup.MakeCurrent(*Engine->InkManager()->FirstTable());
+  lookup.InvalidateCache(0xFFFF0000);
+  lookup.LookupFourInk(0xFFFF0000);
+  const TColor32 bytes = lookup.LastResult();
+  const auto& tables = Engine->InkManager()->ChannelTables();
+  TInkVector expected;
+  for (std::size_t c = 0; c < 4; ++c)
+    for (std::size_t lane = 0; lane < 8; ++lane)
+      expected.Lane[lane] = static_cast<std::int16_t>(expected.Lane[lane] | tables[c][bytes >> (8 * c) & 255].Lane[lane]);
+  EXPECT_EQ(InksAt(25, 20), expected);  // document (15, 15)
+  EXPECT_GT(expected.Lane[1], 20000);   // red prints magenta and yellow
+  EXPECT_EQ(InksAt(5, 55), TInkVector{});  // paper
+}
+
+TEST_F(EngineTest, SpotFillsAddTheirPaletteEntryWeightedByOpacity) {
+  WriteSlab("");
+  Prepare();
+  EXPECT_EQ(InksAt(55, 15), (TInkVector{{0, 32767}}));  // document (45, 10): colour 0, opaque
+  EXPECT_NE(SpotAt(55, 15), 0);
+  // Transparency 128 leaves weight 127: ((32767 * 127 * 128) >> 16) * 2.
+  EXPECT_EQ(InksAt(75, 15), (TInkVector{{16254}}));
+  // The palette starts with no ink and mark black.
+  const auto& palette = Engine->InkManager()->SpotPalette();
+  ASSERT_GE(palette.size(), 4u);
+  EXPECT_EQ(palette[0], TInkVector{});
+  EXPECT_EQ(palette[1], (TInkVector{{0, 0, 0, 32766}}));
+}
+
+TEST_F(EngineTest, CropMarksPrintBlackOutsideTheJob) {
+  WriteSlab("");
+  Prepare();
+  // The top-left horizontal line: job frame x -20..-5 at y 0 +- 0.25, placed at (10, 5).
+  EXPECT_EQ(InksAt(-10 + 10 + 0.5, 5.0), (TInkVector{{0, 0, 0, 32766}}));
+  EXPECT_EQ(SpotAt(0.5, 5.0), 1);
+  EXPECT_EQ(InksAt(-3 + 10 + 0.5, 5.0), TInkVector{});  // the 5 mm gap before the trim
+}
+
+TEST_F(EngineTest, CommandMarksKnockOutWhiteAndGoUnderTheJobs) {
+  // Below the art: a black bar with a white 2 mm square knocked out of it;
+  // then a black square where the red fill will cover it.
+  WriteSlab("", "[AlignMarks]\r\nAlignMarkCmd=<20 X 48 Y FB 20 10 RE FW 2 2 RE 15 X 10 Y FB 4 4 RE>\r\n"
+                "AlignPosMinX=15\r\nAlignPosMinY=10\r\nAlignPosMaxX=40\r\nAlignPosMaxY=35\r\n");
+  Prepare();
+  EXPECT_EQ(InksAt(30, 52), (TInkVector{{0, 0, 0, 32766}}));
+  EXPECT_EQ(SpotAt(30, 52), 1);
+  EXPECT_EQ(InksAt(21, 49), TInkVector{});  // knocked out
+  EXPECT_EQ(SpotAt(21, 49), 0);
+  const TInkVector underArt = InksAt(16, 12);
+  EXPECT_GT(underArt.Lane[1], 20000);  // the job's red drew over the mark
+  EXPECT_EQ(underArt.Lane[3], 0);
+}
+
+TEST_F(EngineTest, AlignmentMarksNeedAPositiveSetOrACommand) {
+  // The default frame is the media inset by 20 mm: its bottom-left corner is (20, 40), clear of the art.
+  for (const char* marks : {"AlignMarks=0\r\n", "AlignMarks=-1\r\n"}) {
+    WriteSlab(marks);
+    Engine = MakeRef<TRipEngine>();
+    Prepare();
+    EXPECT_EQ(InksAt(20, 40), TInkVector{}) << marks;
+  }
+  WriteSlab("AlignMarks=1\r\n");
+  Engine = MakeRef<TRipEngine>();
+  Prepare();
+  EXPECT_EQ(InksAt(20, 40).Lane[3], 32766);  // the centre of a target
+  WriteSlab("AlignMarks=2\r\n");
+  Engine = MakeRef<TRipEngine>();
+  Prepare();
+  EXPECT_EQ(InksAt(20.5, 40.5).Lane[3], 32766);  // inside the black 2 mm square
+  EXPECT_EQ(InksAt(23, 43), TInkVector{});        // its white backing
+}
+
+TEST_F(EngineTest, TurnedCommandMarksLayOutInAnExchangedFrame) {
+  // Frame 40 wide, 20 high: laid out 20 wide and 40 high, then turned a quarter clockwise.
+  WriteSlab("", "[AlignMarks]\r\nAlignMarkCmd=L T 3 CIR\r\nAlignPosRot90=1\r\nAlignPosMinX=50\r\n"
+                "AlignPosMinY=30\r\nAlignPosMaxX=90\r\nAlignPosMaxY=50\r\n");
+  Prepare();
+  EXPECT_EQ(InksAt(89, 31).Lane[3], 32766);  // the layout's top-left lands at the frame's top-right
+  EXPECT_EQ(InksAt(51, 31), TInkVector{});
+}
+
+TEST_F(EngineTest, BandsAreDrawnOnceEachAndRowsConvertWithinThem) {
+  WriteSlab("");
+  Prepare();
+  EXPECT_EQ(Engine->BandHeight(), 4000);  // 4,000,000 / 1000, more than the slab
+  Engine->PrepareRow(5);
+  Engine->PrepareRow(5);
+  Engine->PrepareRow(599);
+  EXPECT_EQ(Engine->BandsDrawn(), 1);
+}
+
+TEST_F(EngineTest, SixInksOnlyWithBothSplitBits) {
+  const char* split = "InkSplitC0=0,0/100,50\r\nInkSplitC1=0,0/100,100\r\nInkSplitM0=0,0/100,50\r\n"
+                      "InkSplitM1=0,0/100,100\r\n";
+  WriteSlab("", "", std::string("InkSplitFlags=1\r\n") + split);
+  Prepare();
+  EXPECT_EQ(Engine->InkRow()->ChannelCount(), 4);
+  WriteSlab("", "", std::string("InkSplitFlags=3\r\n") + split);
+  Engine = MakeRef<TRipEngine>();
+  Prepare();
+  EXPECT_EQ(Engine->InkRow()->ChannelCount(), 6);
+  EXPECT_GT(InksAt(25, 20).Lane[5], 0);  // light magenta from the split
+}
+
+TEST_F(EngineTest, PreparationFailuresSayWhat) {
+  WriteSlab("");
+  Engine->IccFolder = "";
+  ASSERT_TRUE(Engine->LoadSlab(SlabPath));
+  EXPECT_THROW(Engine->PrepareInkManager(), TError);
+  Engine->IccFolder = Dir.File("nowhere");
+  EXPECT_FALSE(Engine->PrepareInkManager());
+  EXPECT_NE(Engine->Message().find("ICC profile not found: Printer.icc"), std::string::npos) << Engine->Message();
+  EXPECT_THROW(Engine->PrepareBuffers(), TError);  // no colour tables
+
+  auto fresh = MakeRef<TRipEngine>();
+  fresh->IccFolder = Dir.Path();
+  try {
+    fresh->PrepareInkManager();
+    FAIL();
+  } catch (const TError& e) {
+    EXPECT_EQ(std::string(e.what()), "No RipFile loaded");
+  }
+  EXPECT_FALSE(fresh->LoadSlab(Dir.File("missing.RipSlab")));
+}
+
+TEST_F(EngineTest, BandHeightKeepsBandsNearFourMillionPixels) {
+  for (const auto& [width, height] : {std::pair{300'000, 16}, {10'000, 400}, {4000, 1000}}) {
+    WriteSlab(fmt::format("RenderWidth={}\r\n", width));
+    Engine = MakeRef<TRipEngine>();
+    Prepare();
+    EXPECT_EQ(Engine->BandHeight(), height) << width;
+    EXPECT_EQ(Engine->Band().Width(), width);
+  }
+  WriteSlab("RenderWidth=10000\r\nRenderHeight=2000\r\n");
+  Engine = MakeRef<TRipEngine>();
+  Prepare();
+  Engine->PrepareRow(0);
+  Engine->PrepareRow(5);
+  EXPECT_EQ(Engine->BandsDrawn(), 1);
+  Engine->PrepareRow(Engine->BandHeight());
+  EXPECT_EQ(Engine->BandsDrawn(), 2);
+  EXPECT_EQ(Engine->BandTop(), 400);
+  WriteSlab("RenderWidth=0\r\n");
+  Engine = MakeRef<TRipEngine>();
+  Engine->IccFolder = Dir.Path();
+  ASSERT_TRUE(Engine->LoadSlab(SlabPath));
+  ASSERT_TRUE(Engine->PrepareInkManager());
+  EXPECT_THROW(Engine->PrepareBuffers(), TError);
+}
+
+}  // namespace
+}  // namespace slabrip

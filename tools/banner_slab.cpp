@@ -1,0 +1,60 @@
+#include "tools/banner_slab.h"
+
+#include <fmt/format.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "base/file_paths.h"
+#include "jobs/rip_job_pos.h"
+#include "tools/demo_artwork.h"
+
+namespace slabrip {
+namespace {
+
+// The mural's frame in millimetres, placed at half size.
+constexpr float kMuralWidth = 800, kMuralHeight = 600, kScale = 0.5f;
+
+void Write(const std::string& path, std::string_view bytes) { WriteFileAtomically(path, bytes); }
+
+int Pixels(int mm, int dpi) { return static_cast<int>(std::lround(mm / 25.4 * dpi)); }
+
+}  // namespace
+
+std::string WriteBannerSlab(const std::string& folder, const TBannerSlab& banner) {
+  const std::string dir = folder + "/";
+  const std::vector<std::uint8_t> mural = MuralDocument();
+  Write(dir + "Mural.cmf", std::string_view(reinterpret_cast<const char*>(mural.data()), mural.size()));
+  Write(dir + "Banner.RipJob", fmt::format("[Job]\r\nSrcFile=C:\\Jobs\\Mural.cmf\r\nJobName=Mural\r\n"
+                                           "[FullBounds]\r\nMaxX={}\r\nMaxY={}\r\n",
+                                           kMuralWidth, kMuralHeight));
+  std::filesystem::copy_file(banner.Profile, dir + "Printer.icc", std::filesystem::copy_options::overwrite_existing);
+
+  std::string placements;
+  int count = 0;
+  const float tileW = kMuralWidth * kScale, tileH = kMuralHeight * kScale;
+  for (float y = 0; y + tileH <= static_cast<float>(banner.LengthMm); y += tileH)
+    for (float x = 0; x + tileW <= static_cast<float>(banner.WidthMm); x += tileW) {
+      TRipJobPos pos;
+      pos.SetJobIndex(0);
+      pos.SetPlacedBounds({x, y, x + tileW, y + tileH});
+      pos.SetTransform({x, y, kScale, 0, 0, kScale});
+      placements += fmt::format("Pos{:03}={}\r\n", count++, pos.ToHex());
+    }
+  const std::string slab = fmt::format(
+      "[Info]\r\nPrinter=C:\\ProgramData\\OrvenexCorp\\Quillar\\RIP\\Drivers\\HP Latex 570.qlDrv\r\n"
+      "MediaWidth={0}\r\nMediaHeight={1}\r\nXDPI={2}\r\nYDpi={2}\r\nRenderDPI={3}\r\n"
+      "RipWidth={4}\r\nRipHeight={5}\r\nRenderWidth={6}\r\nRenderHeight={7}\r\n"
+      "[SnapShot_MediaPreset]\r\nIccProfile=Printer.icc\r\nIccIntent=1\r\nUseInkCurves=1\r\nInkLimit=280\r\n"
+      "InkSplitFlags=3\r\nInkSplitC0=0,0/30,60/60,35/100,0\r\nInkSplitC1=0,0/35,4/70,55/100,100\r\n"
+      "InkSplitM0=0,0/30,58/60,33/100,0\r\nInkSplitM1=0,0/35,5/70,57/100,100\r\n"
+      "[Jobs]\r\nJobCount=1\r\nJob000=C:\\Queue\\Banner.RipJob\r\n[RPA]\r\nCount={8}\r\n{9}",
+      banner.WidthMm, banner.LengthMm, banner.PrinterDpi, banner.RenderDpi,
+      Pixels(banner.WidthMm, banner.PrinterDpi), Pixels(banner.LengthMm, banner.PrinterDpi),
+      Pixels(banner.WidthMm, banner.RenderDpi), Pixels(banner.LengthMm, banner.RenderDpi), count, placements);
+  const std::string path = dir + "Banner.RipSlab";
+  Write(path, slab);
+  return path;
+}
+
+}  // namespace slabrip
