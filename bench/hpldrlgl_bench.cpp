@@ -7,10 +7,10 @@
 // "ratio" is printer data per input byte.
 #include <benchmark/benchmark.h>
 
+#include <fmt/format.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <fmt/format.h>
 #include <random>
 #include <string>
 #include <string_view>
@@ -88,10 +88,12 @@ void SendRows(benchmark::State& state, const TRows& rows) {
       "<JobTitle>Sample</JobTitle>\r<PrinterDataProcCallback address=\"{:016X}\" userData=\"{:016X}\" />\r"
       "<MediaSource>AutoSelect</MediaSource>\r<MarginType method=\"Excluded\">Normal</MarginType>\r"
       "<PrintMode type=\"Halftone\">\r<MediaTypeId>10070</MediaTypeId>\r<PassesNumber>10</PassesNumber>"
-      "<Direction>Bidir</Direction><InkLevel>Low</InkLevel><Bpp>2</Bpp><PrinterResolution>600</PrinterResolution>"
+      "<Direction>Bidir</Direction><InkLevel>Low</InkLevel><Bpp>2</Bpp><PrinterResolution>600</"
+      "PrinterResolution>"
       "<VertResolution>600</VertResolution></PrintMode>\r<MediaManagement><InputTension>15</InputTension>"
       "<NavigableByOmas>false</NavigableByOmas><Cutter>false</Cutter><AdvanceFactor>0</AdvanceFactor>"
-      "<Vacuum>30</Vacuum><DryTemp>55</DryTemp><CureTemp>70</CureTemp><DryWarmUpOffsetTemp>50</DryWarmUpOffsetTemp>"
+      "<Vacuum>30</Vacuum><DryTemp>55</DryTemp><CureTemp>70</CureTemp><DryWarmUpOffsetTemp>50</"
+      "DryWarmUpOffsetTemp>"
       "<CureWarmUpOffsetTemp>40</CureWarmUpOffsetTemp><DryCoolDownOffsetTemp>30</DryCoolDownOffsetTemp>"
       "<CureCoolDownOffsetTemp>20</CureCoolDownOffsetTemp><DryPowerMin>200</DryPowerMin>"
       "<HeatAirFlow>75</HeatAirFlow><MediaName>Gloss</MediaName></MediaManagement></JobInfo>\r",
@@ -103,8 +105,10 @@ void SendRows(benchmark::State& state, const TRows& rows) {
   format += "</RasterFormat>";
   HPDRLGL_JobHandle job = nullptr;
   std::int32_t result = HPDRLGL_JobStart(&job, ticket.c_str());
-  if (result == 0) result = HPDRLGL_PageStart(job, "<PageInfo><Width>604800</Width><Height>9600</Height></PageInfo>");
-  if (result == 0) result = HPDRLGL_RasterStart(job, format.c_str(), 0, 0, 0, kWidth, INT32_MAX, kWidth, INT32_MAX);
+  if (result == 0)
+    result = HPDRLGL_PageStart(job, "<PageInfo><Width>604800</Width><Height>9600</Height></PageInfo>");
+  if (result == 0)
+    result = HPDRLGL_RasterStart(job, format.c_str(), 0, 0, 0, kWidth, INT32_MAX, kWidth, INT32_MAX);
   if (result != 0) {
     state.SkipWithError(fmt::format("the job did not start: code {}", result).c_str());
     if (job != nullptr) HPDRLGL_JobAbort(job);

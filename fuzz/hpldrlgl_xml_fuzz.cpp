@@ -54,12 +54,12 @@ long Number(std::string_view& text) {
 }
 
 // Names the broken expectation before the fuzzer reports the crash.
-#define CHECK(ok)                                                  \
-  do {                                                             \
-    if (!(ok)) {                                                   \
+#define CHECK(ok)                                                         \
+  do {                                                                    \
+    if (!(ok)) {                                                          \
       std::fprintf(stderr, "check failed, line %d: %s\n", __LINE__, #ok); \
-      std::abort();                                                \
-    }                                                              \
+      std::abort();                                                       \
+    }                                                                     \
   } while (false)
 
 }  // namespace
@@ -68,8 +68,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::string> parts(4);
   std::size_t part = 0;
   for (std::size_t i = 0; i < size; ++i) {
-    if (data[i] == '\f' && part < 3) ++part;
-    else parts[part].push_back(static_cast<char>(data[i]));
+    if (data[i] == '\f' && part < 3)
+      ++part;
+    else
+      parts[part].push_back(static_cast<char>(data[i]));
   }
   std::string& ticket = parts[0];
   for (std::size_t at; (at = ticket.find("@CB@")) != std::string::npos;)
@@ -83,7 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const long refuse = Number(tail);
   RefuseAfter = refuse > 0 ? refuse - 1 : -1;
   std::vector<std::uint8_t> row(8 * 1250 + 1, 0);
-  for (std::size_t i = 0; i < row.size() && !tail.empty(); ++i) row[i] = static_cast<std::uint8_t>(tail[i % tail.size()]);
+  for (std::size_t i = 0; i < row.size() && !tail.empty(); ++i)
+    row[i] = static_cast<std::uint8_t>(tail[i % tail.size()]);
 
   HPDRLGL_JobHandle job = nullptr;
   if (HPDRLGL_JobStart(&job, ticket.c_str()) != HPDRLGL_OK) {

@@ -101,7 +101,8 @@ HPDRLGL_EXPORT int32_t HPDRLGL_QuerySupportedPrinters(char* buffer, uint32_t siz
   });
 }
 
-HPDRLGL_EXPORT int32_t HPDRLGL_QueryPrinterInfo(const char* modelId, HPDRLGL_PrinterInfo* info, uint32_t reserved) {
+HPDRLGL_EXPORT int32_t HPDRLGL_QueryPrinterInfo(const char* modelId, HPDRLGL_PrinterInfo* info,
+                                                uint32_t reserved) {
   return Guard([&] {
     if (info == nullptr || info->size != HPDRLGL_PRINTER_INFO_SIZE || reserved != 0)
       Fail(HPDRLGL_INVALID_PARAMETERS);
@@ -140,9 +141,10 @@ HPDRLGL_EXPORT int32_t HPDRLGL_PageStart(HPDRLGL_JobHandle job, const char* page
   return OnJob(job, true, [&](TJob& j) { j.PageStart(pageInfoXml); });
 }
 
-HPDRLGL_EXPORT int32_t HPDRLGL_RasterStart(HPDRLGL_JobHandle job, const char* rasterFormatXml, int32_t reserved1,
-                                           int32_t reserved2, int32_t reserved3, int32_t sourceWidth,
-                                           int32_t sourceHeight, int32_t destWidth, int32_t destHeight) {
+HPDRLGL_EXPORT int32_t HPDRLGL_RasterStart(HPDRLGL_JobHandle job, const char* rasterFormatXml,
+                                           int32_t reserved1, int32_t reserved2, int32_t reserved3,
+                                           int32_t sourceWidth, int32_t sourceHeight, int32_t destWidth,
+                                           int32_t destHeight) {
   return OnJob(job, true, [&](TJob& j) {
     j.RasterStart(rasterFormatXml, reserved1, reserved2, reserved3, sourceWidth, sourceHeight, destWidth,
                   destHeight);

@@ -27,7 +27,8 @@ void TOutputBuffer::Flush() {
   const std::size_t count = Used_;
   // Emptied first: a refused chunk is not offered again.
   Used_ = 0;
-  if (Callback_(Buffer_.get(), static_cast<std::uint32_t>(count), UserData_) != 0) Fail(HPDRLGL_CALLBACK_FAILED);
+  if (Callback_(Buffer_.get(), static_cast<std::uint32_t>(count), UserData_) != 0)
+    Fail(HPDRLGL_CALLBACK_FAILED);
 }
 
 }  // namespace slabrip::hpldrlgl

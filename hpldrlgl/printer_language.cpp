@@ -8,6 +8,7 @@ namespace slabrip::hpldrlgl {
 namespace {
 
 constexpr std::string_view kUel = "\x1B%-12345X";
+constexpr std::string_view kReset = "\033E";  // ESC E
 constexpr std::string_view kEol = "\r\n";
 // Each pixel is two bits.
 constexpr int kIntensityLevels = 4;
@@ -67,7 +68,7 @@ std::string PageHeader(const TPageInfo& page) {
 }
 
 std::string RasterHeader(std::int32_t resolution, int planes, std::int32_t width, std::int32_t height) {
-  std::string out = "\x1B" "E";
+  std::string out(kReset);
   Command(out, "t", resolution, 'R');
   Command(out, "g", 2 + 6 * planes, 'W');
   out.push_back(2);
@@ -85,7 +86,7 @@ std::string RasterHeader(std::int32_t resolution, int planes, std::int32_t width
 }
 
 std::string JobTrailer(std::string_view jobTitle) {
-  std::string out = "\x1B" "E";
+  std::string out(kReset);
   out.append(kUel).append("@PJL EOJ NAME=\"").append(QuoteSafe(jobTitle)).append("\"").append(kEol);
   out.append(kUel);
   return out;

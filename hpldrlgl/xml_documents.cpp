@@ -29,7 +29,9 @@ pugi::xml_node Child(const pugi::xml_node& parent, const char* name) {
   return node;
 }
 
-std::string_view Text(const pugi::xml_node& parent, const char* name) { return Child(parent, name).child_value(); }
+std::string_view Text(const pugi::xml_node& parent, const char* name) {
+  return Child(parent, name).child_value();
+}
 
 void Require(bool ok, std::int32_t code) {
   if (!ok) Fail(code);
@@ -142,7 +144,8 @@ int ParseRasterFormat(const char* xml, std::int32_t resolution) {
   }
   // Distinct orders below the plane count: exactly 0 .. planes - 1.
   Require(planes > 0, HPDRLGL_RASTER_FORMAT_NOT_SUPPORTED);
-  for (int i = 0; i < planes; ++i) Require(orderSeen[static_cast<std::size_t>(i)], HPDRLGL_RASTER_FORMAT_NOT_SUPPORTED);
+  for (int i = 0; i < planes; ++i)
+    Require(orderSeen[static_cast<std::size_t>(i)], HPDRLGL_RASTER_FORMAT_NOT_SUPPORTED);
   return planes;
 }
 

@@ -6,10 +6,11 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev libfmt-dev
-  liblcms2-dev libgs-common zlib1g-dev libpng-dev libjpeg62-turbo-dev libtiff-dev libcairo2-dev
+  liblcms2-dev libgs-common zlib1g-dev libpng-dev libjpeg62-turbo-dev libtiff-dev libcairo2-dev libpixman-1-dev
   libfreetype-dev libfontconfig-dev fonts-liberation2
   libcups2-dev cups cups-client
   libpugixml-dev
+  qt6-base-dev libgl-dev
 )
 
 missing=()

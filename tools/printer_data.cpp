@@ -212,7 +212,8 @@ TPjlSetting Assignment(const TPjlLine& line, std::string_view text) {
   return setting;
 }
 
-// The plane bytes no PackBits encoder needs more than: a header per byte, plus slack for no-op headers.
+// The longest transfer taken for a plane: no PackBits encoder needs more than a header per byte; the
+// slack allows a few no-op headers.
 std::size_t MaxTransfer(std::size_t planeBytes) { return 2 * planeBytes + 128; }
 
 }  // namespace

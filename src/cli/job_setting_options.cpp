@@ -1,36 +1,52 @@
 #include "cli/job_setting_options.h"
 
-#include <fmt/format.h>
-
+#include "base/errors.h"
 #include "base/number_text.h"
+#include "driver/driver.h"
 
 namespace slabrip {
 
-void AddJobSettingOptions(CLI::App& command, THPJobSettings& settings) {
-  command.add_option("--model", settings.PrinterModelId,
-                     "HP printer model id (default: HPPrinterID of the slab's printer description)");
-  command.add_option("--passes", settings.Passes, "Passes, sent as typed")->capture_default_str();
-  command.add_flag("--unidir", settings.Unidirectional, "Print in one direction only");
-  command.add_option_function<std::string>(
-             "--ink-level", [&settings](const std::string& level) { settings.HighInkLevel = level == "High"; },
-             "Low or High (default Low)")
-      ->check(CLI::IsMember({"Low", "High"}));
-  command.add_option("--media-type-id", settings.MediaTypeId, "HP media type id")->capture_default_str();
-  command.add_flag("--cutter", settings.Cutter, "Cut the media after printing");
-  command.add_option("--media-name", settings.MediaName, "Media name")->capture_default_str();
+std::pair<std::string, double> ParseMediaValue(const std::string& text, const std::string& option) {
+  const auto equals = text.find('=');
+  const std::string key = text.substr(0, equals);
+  const auto number = equals == std::string::npos ? std::nullopt : ParseDouble(text.substr(equals + 1));
+  THPMediaValues probe;
+  if (MediaValueByKey(probe, key) == nullptr || !number) throw CLI::ValidationError(option, "not KEY=NUMBER: " + text);
+  return {key, *number};
+}
+
+void TJobSettingOptions::AddTo(CLI::App& command) {
+  command.add_option("--ink-level", InkLevel, "Low or High (default Low)")->check(CLI::IsMember({"Low", "High"}));
+  command.add_option("--direction", Direction, "Bidir or Unidir (default Bidir)")
+      ->check(CLI::IsMember({"Bidir", "Unidir"}));
+  command.add_option("--passes", Passes, "Passes, sent as typed (default 10)");
+  command.add_option("--media", Media, "Media settings to apply, by name (default: the first in the list)");
+  command.add_option("--media-type-id", MediaTypeId, "HP media type id (default 10070)");
+  command.add_flag("--cutter", Cutter, "Cut the media after printing");
   command.add_option_function<std::vector<std::string>>(
       "--media-value",
-      [&settings](const std::vector<std::string>& pairs) {
-        for (const std::string& pair : pairs) {
-          const auto equals = pair.find('=');
-          double* value = MediaValueByKey(settings.Media, pair.substr(0, equals));
-          const auto number = equals == std::string::npos ? std::nullopt : ParseDouble(pair.substr(equals + 1));
-          if (value == nullptr || !number) throw CLI::ValidationError("--media-value", "not KEY=NUMBER: " + pair);
-          *value = *number;
-        }
+      [this](const std::vector<std::string>& pairs) {
+        for (const std::string& pair : pairs) MediaValues.push_back(ParseMediaValue(pair, "--media-value"));
       },
-      "KEY=NUMBER, KEY one of InputTension AdvanceFactor Vaccum DryTemp CureTemp DryWarmup CureWarmup "
-      "DryCoolDown CureCoolDown DryPowerMin HeatAirFlow (repeatable)");
+      "KEY=NUMBER overriding one media value, KEY one of InputTension AdvanceFactor Vaccum DryTemp CureTemp "
+      "DryWarmup CureWarmup DryCoolDown CureCoolDown DryPowerMin HeatAirFlow (repeatable)");
+  command.add_option("--model", Model, "HP printer model id instead of the printer description's");
+}
+
+void TJobSettingOptions::ApplyTo(TDriver& driver) const {
+  THPJobSettings& job = driver.Controls.Job;
+  if (Media) {
+    if (driver.Media().IndexOf(*Media) < 0)
+      throw TError("No media settings named \"" + *Media + "\" in " + driver.Media().SettingsFile());
+    driver.ApplyMedia(*Media);
+  }
+  if (InkLevel) job.HighInkLevel = *InkLevel == "High";
+  if (Direction) job.Unidirectional = *Direction == "Unidir";
+  if (Passes) job.Passes = *Passes;
+  if (MediaTypeId) job.MediaTypeId = *MediaTypeId;
+  if (Cutter) job.Cutter = true;
+  for (const auto& [key, value] : MediaValues) *MediaValueByKey(job.Media, key) = value;
+  if (Model) job.PrinterModelId = *Model;
 }
 
 }  // namespace slabrip

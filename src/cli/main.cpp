@@ -1,31 +1,35 @@
 // slabrip: the command-line front end.
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <iostream>
 
-#include "base/sys_paths.h"
 #include "cli/info_command.h"
+#include "cli/job_setting_options.h"
+#include "cli/media_command.h"
+#include "cli/print_command.h"
 #include "cli/render_command.h"
 #include "cli/render_slab_command.h"
-#include "cli/job_setting_options.h"
-#include "cli/xml_command.h"
+#include "driver/driver.h"
 
 int main(int argc, char** argv) {
+  using namespace slabrip;
   CLI::App app{"slabrip: raster image processor and driver for HP Latex printers"};
   app.require_subcommand(1);
 
-  const slabrip::TSysPaths paths(slabrip::TSysEnvironment::FromProcess());
-  std::string iccFolder = paths.Path(slabrip::TSysPaths::kIccFolder);
-  app.add_option("--icc-dir", iccFolder, "Folder of ICC profiles and table files")->capture_default_str();
-
-  std::string driversFolder = paths.Path(slabrip::TSysPaths::kDriversFolder);
-  app.add_option("--drivers-dir", driversFolder, "Folder of the printer description files (.qlPrinter)")
+  std::string mediaSettings;
+  app.add_option("--media-settings", mediaSettings,
+                 "HP media settings file (default $SLABRIP_MEDIA_SETTINGS, else ~/.config/slabrip/slabrip.ini)");
+  TDriverEnvironment env = TDriverEnvironment::FromProcess();
+  app.add_option("--icc-dir", env.IccFolder, "Folder of ICC profiles and table files")->capture_default_str();
+  app.add_option("--drivers-dir", env.DriversFolder, "Folder of the printer description files (.qlPrinter)")
       ->capture_default_str();
 
   std::string slabPath;
   CLI::App* info = app.add_subcommand("info", "Show a slab's sizes, jobs and placements");
   info->add_option("SLAB", slabPath, "The .RipSlab file")->required();
 
-  slabrip::TRenderDocumentOptions render;
+  TRenderDocumentOptions render;
   CLI::App* renderDocument =
       app.add_subcommand("render-document", "Draw one cmf document into a PNG at a resolution, band by band");
   renderDocument->add_option("DOCUMENT", render.Document, "The .cmf document")->required();
@@ -36,7 +40,7 @@ int main(int argc, char** argv) {
   renderDocument->add_option("--spot", render.SpotColours,
                              "Colour table index drawn as a spot ink (repeatable)");
 
-  slabrip::TRenderSlabOptions renderSlab;
+  TRenderSlabOptions renderSlab;
   CLI::App* renderCommand =
       app.add_subcommand("render", "Draw the slab as it prints (marks and corrections included) into a PNG");
   renderCommand->add_option("SLAB", renderSlab.Slab, "The .RipSlab file")->required();
@@ -44,20 +48,45 @@ int main(int argc, char** argv) {
   renderCommand->add_option("--spot-map", renderSlab.SpotMapOutput, "16-bit grey PNG of the spot channels");
   renderCommand->add_option("--inks", renderSlab.InksOutput, "PNG soft proof of the ink values");
 
-  slabrip::TXmlOptions xml;
+  TPrintOptions print;
+  CLI::App* printCommand = app.add_subcommand(
+      "print", "Print the slab (\"Print Now\"): to its print file or queue, or with --test-output into a file");
+  printCommand->add_option("SLAB", print.Slab, "The .RipSlab file")->required();
+  printCommand->add_option("--test-output", print.TestOutput, "Write the printer data into this .prn file");
+  print.Settings.AddTo(*printCommand);
+
+  TJobSettingOptions xmlSettings;
   CLI::App* xmlCommand = app.add_subcommand("xml", "Show the HP job ticket, page and raster-format XML of a slab");
-  xmlCommand->add_option("SLAB", xml.Slab, "The .RipSlab file")->required();
-  slabrip::AddJobSettingOptions(*xmlCommand, xml.Settings);
+  xmlCommand->add_option("SLAB", slabPath, "The .RipSlab file")->required();
+  xmlSettings.AddTo(*xmlCommand);
+
+  TMediaCommand media;
+  CLI::App* mediaCommand = app.add_subcommand("media", "List, show, add, update or delete HP media settings");
+  mediaCommand->add_option("ACTION", media.Action, "list, show, add, update or delete")
+      ->required()
+      ->check(CLI::IsMember({"list", "show", "add", "update", "delete"}));
+  mediaCommand->add_option("NAME", media.Name, "Media name (all but list)");
+  mediaCommand->add_option_function<std::vector<std::string>>(
+      "--value",
+      [&media](const std::vector<std::string>& pairs) {
+        for (const std::string& pair : pairs) media.Values.push_back(ParseMediaValue(pair, "--value"));
+      },
+      "KEY=NUMBER for add and update (repeatable)");
 
   CLI11_PARSE(app, argc, argv);
-  xml.DriversFolder = driversFolder;
-  xml.LibraryFolder = slabrip::ExecutableFolder();
-  renderSlab.IccFolder = iccFolder;
+  if (mediaCommand->parsed() && media.Action != "list" && media.Name.empty()) {
+    std::cerr << "media " << media.Action << ": a media NAME is needed\n";
+    return 2;
+  }
+  env.MediaSettingsFile = MediaSettingsPath(mediaSettings);
+  renderSlab.IccFolder = env.IccFolder;
   try {
-    if (info->parsed()) return slabrip::RunInfo(slabPath, iccFolder, std::cout, std::cerr);
-    if (renderDocument->parsed()) return slabrip::RunRenderDocument(render, std::cout, std::cerr);
-    if (renderCommand->parsed()) return slabrip::RunRenderSlab(renderSlab, std::cout, std::cerr);
-    if (xmlCommand->parsed()) return slabrip::RunXml(xml, std::cout, std::cerr);
+    if (info->parsed()) return RunInfo(slabPath, env.IccFolder, std::cout, std::cerr);
+    if (renderDocument->parsed()) return RunRenderDocument(render, std::cout, std::cerr);
+    if (renderCommand->parsed()) return RunRenderSlab(renderSlab, std::cout, std::cerr);
+    if (printCommand->parsed()) return RunPrint(env, print, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
+    if (xmlCommand->parsed()) return RunXml(env, slabPath, xmlSettings, std::cout, std::cerr);
+    if (mediaCommand->parsed()) return RunMedia(env.MediaSettingsFile, media, std::cout, std::cerr);
   } catch (const std::exception& e) {
     std::cerr << e.what() << '\n';
     return 1;

@@ -58,10 +58,16 @@ bool TRipEngine::LoadSlab(const std::string& path) {
   Slab_.Reset();
   SlabFile_ = path;
   Message_.clear();
-  if (!FileExists(path)) return false;
+  if (!FileExists(path)) {
+    Message_ = "no such file";
+    return false;
+  }
   auto slab = MakeRef<TRipSlab>();
   try {
-    if (!slab->LoadFromFile(path)) return false;
+    if (!slab->LoadFromFile(path)) {
+      for (const std::string& problem : slab->Problems()) Message_ += (Message_.empty() ? "" : "\n") + problem;
+      return false;
+    }
   } catch (const std::exception& e) {
     Message_ = e.what();
     return false;

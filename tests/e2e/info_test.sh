@@ -11,7 +11,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 out=$("$slabrip" --icc-dir "$icc" info "$demo/40E42ACCBAD66E1E.RipSlab")
 grep -q '^Raster: *12602 x 7087 pixels$' <<<"$out" || fail "raster size missing: $out"
-grep -q '^Render size: *4201 x 2362 pixels$' <<<"$out" || fail "render size missing"
+grep -q '^Render size: *6301 x 3544 pixels$' <<<"$out" || fail "render size missing"
 grep -q '^Jobs (3):$' <<<"$out" || fail "three jobs expected"
 grep -q '^Placements (8):$' <<<"$out" || fail "eight placements expected"
 grep -q 'tile: *2 of 2 x 2' <<<"$out" || fail "tile line missing"

@@ -16,7 +16,7 @@ slab="$demo/40E42ACCBAD66E1E.RipSlab"
 "$slabrip" --icc-dir "$icc" render "$slab" --out "$work/slab.png" --spot-map "$work/spots.png" --inks "$work/inks.png" \
   >"$work/log" || fail "render failed: $(cat "$work/log")"
 for f in slab spots inks; do
-  [ "$(png_size "$work/$f.png")" = "4201 x 2362" ] || fail "$f.png is $(png_size "$work/$f.png")"
+  [ "$(png_size "$work/$f.png")" = "6301 x 3544" ] || fail "$f.png is $(png_size "$work/$f.png")"
 done
 # The spot map holds the sticker's spot inks and the marks: not one flat colour.
 [ "$(stat -c %s "$work/spots.png")" -gt 2000 ] || fail "spot map is empty"

@@ -25,13 +25,13 @@ std::string HPJobInfoXml(const THPTicket& t) {
   xml += "<MarginType method=\"" + t.MarginMethod + "\">" + t.MarginType + "</MarginType>\r";
   xml += "<PrintMode type=\"" + t.PrintModeType + "\">\r";
   xml += Element("MediaTypeId", t.MediaTypeId) + "\r";
-  xml += Element("PassesNumber", t.Passes) + Element("Direction", t.Direction) + Element("InkLevel", t.InkLevel) +
-         Element("Bpp", t.Bpp) + Element("PrinterResolution", t.Resolution) +
-         Element("VertResolution", t.VertResolution);
+  xml += Element("PassesNumber", t.Passes) + Element("Direction", t.Direction) +
+         Element("InkLevel", t.InkLevel) + Element("Bpp", t.Bpp) +
+         Element("PrinterResolution", t.Resolution) + Element("VertResolution", t.VertResolution);
   xml += "</PrintMode>\r<MediaManagement>";
   xml += Element("InputTension", t.InputTension) + Element("NavigableByOmas", t.NavigableByOmas) +
-         Element("Cutter", t.Cutter) + Element("AdvanceFactor", t.AdvanceFactor) + Element("Vacuum", t.Vacuum) +
-         Element("DryTemp", t.DryTemp) + Element("CureTemp", t.CureTemp) +
+         Element("Cutter", t.Cutter) + Element("AdvanceFactor", t.AdvanceFactor) +
+         Element("Vacuum", t.Vacuum) + Element("DryTemp", t.DryTemp) + Element("CureTemp", t.CureTemp) +
          Element("DryWarmUpOffsetTemp", t.DryWarmUp) + Element("CureWarmUpOffsetTemp", t.CureWarmUp) +
          Element("DryCoolDownOffsetTemp", t.DryCoolDown) + Element("CureCoolDownOffsetTemp", t.CureCoolDown) +
          Element("DryPowerMin", t.DryPowerMin) + Element("HeatAirFlow", t.HeatAirFlow) +
@@ -41,15 +41,16 @@ std::string HPJobInfoXml(const THPTicket& t) {
 }
 
 std::string HPPageInfoXml(const std::string& width, const std::string& height) {
-  return std::string(kHeader) + "<PageInfo>" + Element("Width", width) + Element("Height", height) + "</PageInfo>";
+  return std::string(kHeader) + "<PageInfo>" + Element("Width", width) + Element("Height", height) +
+         "</PageInfo>";
 }
 
 std::string HPRasterFormatXml(const std::string& resolution) {
   static constexpr const char* kLayouts[] = {"KK", "CC", "MM", "YY", "cc", "mm"};
   std::string xml = std::string(kHeader) + "<RasterFormat alignment=\"1\">";
   for (int order = 0; order < 6; ++order)
-    xml += fmt::format("<Plane order=\"{}\" hres=\"{}\" vres=\"{}\" layout=\"{}\"/>", order, resolution, resolution,
-                       kLayouts[order]);
+    xml += fmt::format("<Plane order=\"{}\" hres=\"{}\" vres=\"{}\" layout=\"{}\"/>", order, resolution,
+                       resolution, kLayouts[order]);
   return xml + "</RasterFormat>";
 }
 

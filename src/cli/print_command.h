@@ -1,0 +1,28 @@
+// `slabrip print SLAB`: the "Print Now" run without a window.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "cli/job_setting_options.h"
+
+namespace slabrip {
+
+struct TDriverEnvironment;
+
+struct TPrintOptions {
+  std::string Slab;
+  std::string TestOutput;  // print into this file instead of the slab's destination
+  TJobSettingOptions Settings;
+};
+
+/// 0 only when every printer row was sent; the summary goes to `out`,
+/// progress and reasons to `err`.
+int RunPrint(const TDriverEnvironment& environment, const TPrintOptions& options, std::ostream& out,
+             std::ostream& err, bool interactive);
+
+/// `slabrip xml SLAB`: the "View XML" page's text for the slab as the window would load it.
+int RunXml(const TDriverEnvironment& environment, const std::string& slab, const TJobSettingOptions& settings,
+           std::ostream& out, std::ostream& err);
+
+}  // namespace slabrip

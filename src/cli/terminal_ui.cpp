@@ -1,0 +1,81 @@
+#include "cli/terminal_ui.h"
+
+#include <fmt/ostream.h>
+
+#include <algorithm>
+
+#include "driver/driver.h"
+
+namespace slabrip {
+namespace {
+
+std::string Duration(double seconds) {
+  const auto s = static_cast<long>(std::max(0.0, seconds));
+  return fmt::format("{}:{:02}:{:02}", s / 3600, s / 60 % 60, s % 60);
+}
+
+}  // namespace
+
+TTerminalUi::TTerminalUi(std::ostream& err, bool interactive) : Err_(err), Interactive_(interactive) {
+  sigset_t interrupt;
+  sigemptyset(&interrupt);
+  sigaddset(&interrupt, SIGINT);
+  sigaddset(&interrupt, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &interrupt, &OldMask_);
+}
+
+TTerminalUi::~TTerminalUi() { pthread_sigmask(SIG_SETMASK, &OldMask_, nullptr); }
+
+void TTerminalUi::ShowMessage(const std::string& text) {
+  if (BarShown_) Err_ << '\n';
+  BarShown_ = false;
+  fmt::print(Err_, "{}\n", text);
+}
+
+void TTerminalUi::ShowError(const std::string& text) {
+  ++Errors_;
+  ShowMessage("error: " + text);
+}
+
+bool TTerminalUi::Confirm(const std::string&) { return false; }
+
+std::optional<std::string> TTerminalUi::InputBox(const std::string&, const std::string&) { return std::nullopt; }
+
+void TTerminalUi::ProcessEvents() {
+  sigset_t pending;
+  sigpending(&pending);
+  if (!sigismember(&pending, SIGINT) && !sigismember(&pending, SIGTERM)) return;
+  sigset_t interrupt;
+  sigemptyset(&interrupt);
+  sigaddset(&interrupt, SIGINT);
+  sigaddset(&interrupt, SIGTERM);
+  int signal = 0;
+  sigwait(&interrupt, &signal);
+  Interrupted_ = true;
+  if (Driver_ != nullptr) Driver_->Controls.Abort = true;
+}
+
+void TTerminalUi::Refresh() {
+  if (Driver_ == nullptr || !Driver_->View().Printing || !Driver_->Slab()) return;
+  const TRipSlab& slab = *Driver_->Slab();
+  if (slab.RipCurrRow == LastReportedRow_) return;
+  LastReportedRow_ = slab.RipCurrRow;
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start_).count();
+  const double done = slab.RipHeight > 0 ? static_cast<double>(slab.RipCurrRow) / slab.RipHeight : 0;
+  const double megabytes = static_cast<double>(slab.CurrPrnSize) / 1024 / 1024;
+  const std::string figures =
+      fmt::format("rows {}/{}  {:.2f} MB  {:.2f} MB/s  left {}", slab.RipCurrRow, slab.RipHeight, megabytes,
+                  seconds > 0 ? megabytes / seconds : 0.0, Duration(done > 0 ? seconds * (1 - done) / done : 0));
+  if (!Interactive_) {
+    fmt::print(Err_, "{}\n", figures);
+    return;
+  }
+  constexpr int kBarWidth = 30;
+  const int filled = static_cast<int>(done * kBarWidth);
+  fmt::print(Err_, "\r[{}{}] {:3.0f}%  {}\x1b[K", std::string(static_cast<std::size_t>(filled), '#'),
+             std::string(static_cast<std::size_t>(kBarWidth - filled), '.'), done * 100, figures);
+  Err_.flush();
+  BarShown_ = true;
+}
+
+}  // namespace slabrip

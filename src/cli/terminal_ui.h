@@ -1,0 +1,53 @@
+// The driver on a terminal: messages on stderr, a progress bar (or plain
+// lines when stderr is not a terminal), Ctrl-C as "Abort".
+#pragma once
+
+#include <chrono>
+#include <csignal>
+#include <ostream>
+
+#include "driver/driver_ui.h"
+
+namespace slabrip {
+
+class TDriver;
+
+class TTerminalUi : public TDriverUi {
+ public:
+  /// Blocks SIGINT for the process so that Ctrl-C is picked up between rows
+  /// instead of killing the print half-way; restored on destruction.
+  TTerminalUi(std::ostream& err, bool interactive);
+  ~TTerminalUi() override;
+  TTerminalUi(const TTerminalUi&) = delete;
+  TTerminalUi& operator=(const TTerminalUi&) = delete;
+
+  void Attach(TDriver& driver) { Driver_ = &driver; }
+
+  void ShowMessage(const std::string& text) override;
+  void ShowError(const std::string& text) override;
+  /// No one to ask: questions are answered No.
+  bool Confirm(const std::string& question) override;
+  std::optional<std::string> InputBox(const std::string& title, const std::string& prompt) override;
+  /// Turns a pending Ctrl-C into a ticked "Abort".
+  void ProcessEvents() override;
+  void Refresh() override;
+  void Close() override { Closed_ = true; }
+
+  bool Closed() const { return Closed_; }
+  int ErrorCount() const { return Errors_; }
+  bool Interrupted() const { return Interrupted_; }
+
+ private:
+  std::ostream& Err_;
+  bool Interactive_;
+  TDriver* Driver_ = nullptr;
+  sigset_t OldMask_{};
+  bool Closed_ = false;
+  bool Interrupted_ = false;
+  int Errors_ = 0;
+  bool BarShown_ = false;
+  std::int32_t LastReportedRow_ = -1;
+  std::chrono::steady_clock::time_point Start_ = std::chrono::steady_clock::now();
+};
+
+}  // namespace slabrip

@@ -1,0 +1,143 @@
+// The driver window's state and operations, with no toolkit in them: start-up
+// and slab loading, the printer model, the media page, the print run and its
+// progress reports. The window (Qt) and the command line drive the same object.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/file_paths.h"
+#include "driver/driver_ui.h"
+#include "driver/host_channel.h"
+#include "driver/media_settings.h"
+#include "engine/rip_engine.h"
+#include "hpraster/hp_raster_job.h"
+#include "raster/bitmap32.h"
+
+namespace slabrip {
+
+/// Where the driver finds its folders and files; from the suite's folders in
+/// the programs, set by hand in tests.
+struct TDriverEnvironment {
+  std::string IccFolder;
+  std::string PrintJobsFolder;
+  std::string DriversFolder;
+  std::string LibraryFolder;      // where libhpldrlgl.so is: the program's own folder
+  std::string MediaSettingsFile;  // see MediaSettingsPath
+  std::string RuntimeFolder;      // where the host's socket is
+  int PreviewWidth = 385;         // the paint box
+  int PreviewHeight = 505;
+
+  /// The suite's folders, the program's own folder, the media settings file
+  /// (`mediaSettings` when not empty) and the runtime folder of this process.
+  static TDriverEnvironment FromProcess(const std::string& mediaSettings = "");
+};
+
+/// The controls the operator sets, with their initial states.
+struct TDriverControls {
+  std::string SlabFile;
+  THPJobSettings Job;  // ink level, direction, passes, media type id, cutter, media name and values
+  bool TestOutput = false;
+  std::string TestOutputFile;  // the print-jobs folder's hptest.prn
+  bool Abort = false;
+};
+
+/// What the window shows besides the controls.
+struct TDriverView {
+  static constexpr const char* kTitle = "slabrip";
+  std::string Caption = kTitle;
+  std::string JobInformation = "No Job Loaded..";
+  std::string Resolution = "300 DPI";
+  bool PrintNowEnabled = true;
+  bool Printing = false;  // "Print Now" hidden, "Abort" shown, busy cursor
+  int ProgressPosition = 0;
+  int ProgressMaximum = 100;
+  TBitmap32 Preview;
+  TRectI PreviewRect{0, 0, 1, 1};
+};
+
+class TDriver {
+ public:
+  /// Creates the engine and the raster library object (nothing loaded).
+  TDriver(TDriverEnvironment environment, TDriverUi& ui);
+  /// Sends the final progress report and releases the engine.
+  ~TDriver();
+  TDriver(const TDriver&) = delete;
+  TDriver& operator=(const TDriver&) = delete;
+
+  // Start-up and slab loading.
+  /// The command-line arguments joined with blanks name the slab; loads it
+  /// when it exists, draws the preview, loads the media list. Errors go to
+  /// the error box and end the start-up there.
+  void StartupLoad(const std::vector<std::string>& arguments);
+  /// Loads a slab into the engine and refreshes the view; throws "Unable to
+  /// open RIP File" when the engine cannot load it; false when its inks
+  /// cannot be prepared (the reason is shown).
+  bool LoadSlabFile(const std::string& path);
+  /// The reload button.
+  void Reload();
+  void DrawPreview(const std::string& slabPath);
+  /// Loads the raster library when needed, reads the printer model id of
+  /// `printer` from its description file and asks the library about it.
+  void LoadPrinterModel(const std::string& printer);
+  bool QueryPrinterModel();
+  void ShowResolution();
+
+  // The media page.
+  void ApplyMedia(const std::string& name);
+  /// "Update": asks "Update this media?" and saves on Yes.
+  void UpdateMedia();
+  /// "+": asks for a name; a listed name is refused with an error box.
+  void AddMedia();
+  /// "-": deletes the selected media without asking.
+  void DeleteMedia();
+
+  // The print run.
+  /// "Print Now": opens the output, starts the HP job, prints every row, ends
+  /// the job, finishes the output and closes the window.
+  void PrintNow();
+  bool OpenOutput();
+  void RunPrint();
+  void PrintRows();
+  void PollAbort();
+  void ReportProgress(std::uint8_t kind);
+  void FinishOutput();
+  void DeliverPrinterData(const std::uint8_t* data, std::size_t count);
+
+  /// The "View XML" page's text.
+  std::string ViewXml();
+
+  /// Printer rows first..last (inclusive) that render row y of `renderHeight` maps to.
+  static std::pair<std::int32_t, std::int32_t> PrinterRows(std::int32_t y, std::int32_t renderHeight,
+                                                          std::int32_t ripHeight);
+
+  TDriverControls Controls;
+  const TDriverView& View() const { return View_; }
+  const TMediaList& Media() const { return Media_; }
+  const TRef<TRipSlab>& Slab() const { return Slab_; }
+  const TRef<TRipEngine>& Engine() const { return Engine_; }
+  const std::string& PrinterModelId() const { return Controls.Job.PrinterModelId; }
+  const HPDRLGL_PrinterInfo& PrinterInfo() const { return PrinterInfo_; }
+
+ private:
+  THPRasterJob& RasterJob();
+
+  TDriverEnvironment Env_;
+  TDriverUi& Ui_;
+  TDriverView View_;
+  TRef<TRipEngine> Engine_;
+  THPDJLIB Library_;
+  TRef<TRipSlab> Slab_;
+  TMediaList Media_;
+  THostChannel Host_;
+  HPDRLGL_PrinterInfo PrinterInfo_{};
+  std::unique_ptr<THPRasterJob> RasterJob_;
+  // Test output streams into a temporary file beside its target, put in place at the end.
+  std::unique_ptr<TAtomicFileWriter> TestOutput_;
+  bool OutputOpen_ = false;
+};
+
+}  // namespace slabrip

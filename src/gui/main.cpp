@@ -1,0 +1,78 @@
+// slabrip-gui: the driver window. The design suite starts it with the slab's path.
+#include <QApplication>
+#include <QPixmap>
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "gui/hpdj_rip_window.h"
+
+namespace {
+
+// The screenshot runs without anyone to press a button: boxes go to stderr.
+class TUnattendedWindow : public slabrip::THPDJRipFr2 {
+ public:
+  using THPDJRipFr2::THPDJRipFr2;
+  void ShowMessage(const std::string& text) override { std::cerr << text << '\n'; }
+  void ShowError(const std::string& text) override { std::cerr << text << '\n'; }
+  bool Confirm(const std::string& question) override {
+    std::cerr << question << " No\n";
+    return false;
+  }
+  std::optional<std::string> InputBox(const std::string& /*title*/, const std::string& /*prompt*/) override {
+    return std::nullopt;
+  }
+};
+
+std::string WithTrailingSlash(std::string folder) {
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return folder;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Qt takes its own options (-platform, ...) out of argv first.
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("slabrip-gui"));
+
+  CLI::App app{"slabrip-gui: the driver window for HP Latex printers"};
+  const slabrip::TDriverEnvironment defaults = slabrip::TDriverEnvironment::FromProcess();
+  std::string iccFolder = defaults.IccFolder;
+  app.add_option("--icc-dir", iccFolder, "Folder of ICC profiles and table files")->capture_default_str();
+  std::string driversFolder = defaults.DriversFolder;
+  app.add_option("--drivers-dir", driversFolder, "Folder of the printer description files (.qlPrinter)")
+      ->capture_default_str();
+  std::string mediaSettings;
+  app.add_option("--media-settings", mediaSettings, "The HP media settings file")
+      ->default_str(defaults.MediaSettingsFile);
+  std::string screenshot;
+  app.add_option("--screenshot", screenshot, "Save a picture of the window after start-up and quit")->group("");
+  std::vector<std::string> slabParts;
+  app.add_option("SLAB", slabParts, "The .RipSlab file; further parts are joined with blanks");
+  CLI11_PARSE(app, argc, argv);
+
+  slabrip::TDriverEnvironment env = slabrip::TDriverEnvironment::FromProcess(mediaSettings);
+  env.IccFolder = WithTrailingSlash(iccFolder);
+  env.DriversFolder = WithTrailingSlash(driversFolder);
+
+  try {
+    if (!screenshot.empty()) {
+      TUnattendedWindow window(env);
+      window.Start(slabParts);
+      window.show();
+      QApplication::processEvents();
+      if (!window.grab().save(QString::fromStdString(screenshot))) {
+        std::cerr << "Unable to write " << screenshot << '\n';
+        return 1;
+      }
+      return 0;
+    }
+    slabrip::THPDJRipFr2 window(env);
+    window.Start(slabParts);
+    window.show();
+    return QApplication::exec();
+  } catch (const std::exception& e) {
+    std::cerr << e.what() << '\n';
+    return 1;
+  }
+}

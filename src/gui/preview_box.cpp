@@ -1,0 +1,31 @@
+#include "gui/preview_box.h"
+
+#include <QPainter>
+
+namespace slabrip {
+
+TPreviewBox::TPreviewBox(int width, int height, QWidget* parent) : QWidget(parent) {
+  setFixedSize(width, height);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TPreviewBox::SetBitmap(const TBitmap32& bitmap) {
+  if (bitmap.Width() <= 0 || bitmap.Height() <= 0) {
+    Image_ = QImage();
+  } else {
+    // QImage's ARGB32 is the same 0xAARRGGBB word per pixel; copy, since the
+    // driver keeps drawing into its bitmap.
+    const QImage view(reinterpret_cast<const uchar*>(bitmap.Pixels()), bitmap.Width(), bitmap.Height(),
+                      bitmap.Stride(), QImage::Format_ARGB32);
+    Image_ = view.copy();
+  }
+  update();
+}
+
+void TPreviewBox::paintEvent(QPaintEvent* /*event*/) {
+  QPainter painter(this);
+  painter.fillRect(rect(), palette().window());
+  if (!Image_.isNull()) painter.drawImage(0, 0, Image_);
+}
+
+}  // namespace slabrip

@@ -1,0 +1,338 @@
+#include "driver/driver.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fmt/format.h>
+
+#include "base/file_paths.h"
+#include "base/ini_file.h"
+#include "support/slab_files.h"
+#include "tools/cmf_builder.h"
+#include "tools/printer_data.h"
+
+namespace slabrip {
+namespace {
+
+using ::testing::HasSubstr;
+using test::TTempDir;
+
+// Answers questions as told and keeps everything it was asked to show;
+// "Abort" is ticked after a number of event polls.
+class TRecordingUi : public TDriverUi {
+ public:
+  void ShowMessage(const std::string& text) override { Messages.push_back(text); }
+  void ShowError(const std::string& text) override { Errors.push_back(text); }
+  bool Confirm(const std::string&) override { return Answer; }
+  std::optional<std::string> InputBox(const std::string&, const std::string&) override { return Input; }
+  void ProcessEvents() override {
+    if (Driver != nullptr && AbortAfterPolls >= 0 && Polls++ >= AbortAfterPolls) Driver->Controls.Abort = true;
+  }
+  void Refresh() override {}
+  void Close() override { Closed = true; }
+
+  std::vector<std::string> Messages, Errors;
+  bool Answer = true;
+  std::optional<std::string> Input;
+  bool Closed = false;
+  TDriver* Driver = nullptr;
+  int AbortAfterPolls = -1;
+  int Polls = 0;
+};
+
+TEST(PrinterRows, EveryPrinterRowComesFromExactlyOneRenderRow) {
+  // 2.5 and 7.5 round to even.
+  EXPECT_EQ(TDriver::PrinterRows(0, 100, 250), std::make_pair(0, 1));
+  EXPECT_EQ(TDriver::PrinterRows(1, 100, 250), std::make_pair(2, 4));
+  EXPECT_EQ(TDriver::PrinterRows(2, 100, 250), std::make_pair(5, 7));
+  EXPECT_EQ(TDriver::PrinterRows(3, 100, 250), std::make_pair(8, 9));
+  for (const auto& [render, rip] : {std::pair{100, 250}, std::pair{300, 100}, std::pair{3544, 7087}}) {
+    std::int32_t next = 0;
+    for (std::int32_t y = 0; y < render; ++y) {
+      const auto [first, last] = TDriver::PrinterRows(y, render, rip);
+      ASSERT_EQ(first, next) << render << " " << rip << " " << y;
+      next = last + 1;
+    }
+    EXPECT_EQ(next, rip);
+  }
+  for (const int y : {0, 2}) {  // 0 .. 0.33 and 0.67 .. 1: nothing to send
+    const auto [first, last] = TDriver::PrinterRows(y, 300, 100);
+    EXPECT_GT(first, last) << y;
+  }
+}
+
+// A print-ready slab: one job with a red square and a spot square, a printer
+// description the stand-in library knows, a CMYK profile.
+class DriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(Dir.File("Drivers"));
+    std::filesystem::copy_file(SLABRIP_CMYK_PROFILE, Dir.File("Printer.icc"));
+    Dir.Write("Drivers/Latex.qlPrinter", "[Driver]\r\nName=Latex\r\n[HPDJ]\r\nHPPrinterID=HP_Latex_570\r\n");
+    TcmfBuilder doc;
+    doc.AddColour(TUniColorSpec::Make(kModelRGB, {1, 0, 1}), "Spot|{0,100,0,0}");
+    const TRectF page{0, 0, 40, 20};
+    const int root = doc.AddGroup(-1, WithBounds(Style(kNoFill, kNoFill, page), page));
+    TCurveBuilder red, spot;
+    red.Rectangle(2, 2, 18, 18);
+    spot.Rectangle(22, 2, 38, 18);
+    doc.AddGeometry(root, Style(0x10FF0000, kNoFill, page), red.Build().get());
+    doc.AddGeometry(root, Style(0, kNoFill, page), spot.Build().get());
+    const auto bytes = doc.Build();
+    Dir.Write("art.cmf", std::string(bytes.begin(), bytes.end()));
+    Dir.Write("a.RipJob", "[Job]\r\nSrcFile=C:\\Jobs\\art.cmf\r\nJobName=Art\r\n"
+                          "[FullBounds]\r\nMaxX=40\r\nMaxY=20\r\n[SpotFlags]\r\nSpotCount=1\r\nSpot1=1\r\n");
+    Env.IccFolder = Dir.Path() + "/";
+    Env.DriversFolder = Dir.File("Drivers") + "/";
+    Env.PrintJobsFolder = Dir.Path() + "/";
+    Env.LibraryFolder = SLABRIP_LIBRARY_DIR;
+    Env.MediaSettingsFile = Dir.File("media.ini");
+    Env.RuntimeFolder = Dir.Path();
+  }
+
+  // 50 x 25 mm of media at 150 dpi render and 300 dpi print.
+  std::string WriteSlab(const std::string& info) {
+    TRipJobPos place;
+    place.SetJobIndex(0);
+    place.SetPlacedBounds({5, 2, 45, 22});
+    place.SetTransform({5, 2, 1, 0, 0, 1});
+    const std::string text = test::SlabFileText(
+        {"C:\\Queue\\a.RipJob"}, {place},
+        "Printer=C:\\ProgramData\\Drivers\\Latex.qlDrv\r\nSlabID=291\r\n" + info +
+            "MediaWidth=50\r\nMediaHeight=25\r\nRenderWidth=295\r\nRenderHeight=148\r\n"
+            "RipWidth=591\r\nRipHeight=295\r\n",
+        "[SnapShot_MediaPreset]\r\nIccProfile=Printer.icc\r\n[SnapShot_PrinterData]\r\n<PrinterData]\r\n"
+        "CurrWinPrn=Latex\r\nCurrPort=CustomPort\r\n");
+    // The generated keys put RenderDPI 100; the raster format needs 150.
+    std::string slab = text;
+    slab.replace(slab.find("RenderDPI=100"), 13, "RenderDPI=150");
+    return Dir.Write("s.RipSlab", slab);
+  }
+
+  std::unique_ptr<TDriver> Start(const std::string& slabPath) {
+    auto driver = std::make_unique<TDriver>(Env, Ui);
+    Ui.Driver = driver.get();
+    driver->StartupLoad({slabPath});
+    return driver;
+  }
+
+  TTempDir Dir;
+  TDriverEnvironment Env;
+  TRecordingUi Ui;
+};
+
+TEST_F(DriverTest, StartupJoinsTheArgumentsAndLoadsTheSlabAndMediaList) {
+  WriteSlab("RipStatus=1\r\n");
+  std::filesystem::rename(Dir.File("s.RipSlab"), Dir.File("my slab.RipSlab"));
+  auto driver = std::make_unique<TDriver>(Env, Ui);
+  driver->StartupLoad({Dir.File("my"), "slab.RipSlab"});
+  EXPECT_THAT(Ui.Errors, ::testing::IsEmpty());
+  EXPECT_EQ(driver->Controls.SlabFile, Dir.File("my slab.RipSlab"));
+  EXPECT_EQ(driver->View().JobInformation, "591 x 295 pixels");
+  EXPECT_EQ(driver->View().Caption, "HP_Latex_570");
+  EXPECT_EQ(driver->View().Resolution, "300 dpi");
+  EXPECT_TRUE(driver->View().PrintNowEnabled);
+  EXPECT_EQ(driver->PrinterInfo().size, HPDRLGL_PRINTER_INFO_SIZE);
+  EXPECT_THAT(driver->Media().Names(), ::testing::ElementsAre("HP_RIP_CUSTOM_MEDIA"));
+  EXPECT_EQ(driver->Controls.TestOutputFile, Dir.Path() + "/hptest.prn");
+}
+
+TEST_F(DriverTest, NoArgumentLoadsNothingButTheMediaList) {
+  const auto driver = Start("");
+  EXPECT_FALSE(driver->Slab());
+  EXPECT_EQ(driver->View().JobInformation, "No Job Loaded..");
+  EXPECT_EQ(driver->Media().Names().size(), 1u);
+  EXPECT_THAT(Ui.Errors, ::testing::IsEmpty());
+  EXPECT_THAT(Ui.Messages, ::testing::IsEmpty());
+}
+
+TEST_F(DriverTest, AMissingPrinterDescriptionLeavesCaptionAndResolution) {
+  WriteSlab("RipStatus=1\r\n");
+  std::filesystem::remove(Dir.File("Drivers/Latex.qlPrinter"));
+  const auto driver = Start(Dir.File("s.RipSlab"));
+  ASSERT_EQ(Ui.Messages.size(), 1u);
+  EXPECT_EQ(Ui.Messages[0], "Unable to find driver\n" + Dir.File("Drivers/Latex.qlPrinter"));
+  EXPECT_EQ(driver->View().Caption, "slabrip");
+  EXPECT_EQ(driver->View().Resolution, "300 DPI");
+  EXPECT_TRUE(driver->View().PrintNowEnabled);
+  EXPECT_EQ(driver->PrinterModelId(), "");
+}
+
+TEST_F(DriverTest, ARejectedModelStillShowsTheResolutionButNotTheCaption) {
+  WriteSlab("RipStatus=1\r\n");
+  Dir.Write("Drivers/Latex.qlPrinter", "[HPDJ]\r\nHPPrinterID=No_Such_Printer\r\n");
+  const auto driver = Start(Dir.File("s.RipSlab"));
+  EXPECT_EQ(driver->View().Caption, "slabrip");
+  EXPECT_EQ(driver->View().Resolution, "300 dpi");
+  EXPECT_THAT(Ui.Messages, ::testing::IsEmpty());
+}
+
+TEST_F(DriverTest, AMissingLibraryIsAnErrorAndPrintNowStaysDisabled) {
+  WriteSlab("RipStatus=1\r\n");
+  Env.LibraryFolder = Dir.Path();
+  const auto driver = Start(Dir.File("s.RipSlab"));
+  ASSERT_EQ(Ui.Errors.size(), 1u);
+  EXPECT_EQ(Ui.Errors[0], "Cant find: " + Dir.File("libhpldrlgl.so"));
+  EXPECT_FALSE(driver->View().PrintNowEnabled);
+}
+
+TEST_F(DriverTest, ASlabThatDoesNotLoadIsReportedWithItsPath) {
+  Dir.Write("s.RipSlab", "[Info]\r\nRipWidth=10\r\n");
+  const auto driver = Start(Dir.File("s.RipSlab"));
+  ASSERT_EQ(Ui.Errors.size(), 1u);
+  EXPECT_THAT(Ui.Errors[0], HasSubstr("Unable to open RIP File\n" + Dir.File("s.RipSlab")));
+  EXPECT_FALSE(driver->View().PrintNowEnabled);
+  driver->PrintNow();  // without a slab: nothing
+  EXPECT_FALSE(Ui.Closed);
+}
+
+// The rows the engine makes for the slab, every plane of every printer row
+// in printer order, computed apart from the print run.
+std::vector<std::vector<std::uint8_t>> EngineRows(const std::string& slabPath, const std::string& iccFolder) {
+  auto engine = MakeRef<TRipEngine>();
+  engine->IccFolder = iccFolder;
+  EXPECT_TRUE(engine->LoadSlab(slabPath));
+  EXPECT_TRUE(engine->PrepareInkManager());
+  engine->PrepareSpotInks();
+  engine->PrepareBuffers();
+  TInkRowEx& row = *engine->InkRow();
+  THPRasterJob::ConfigurePlanes(row);
+  const TRipSlab& slab = *engine->Slab();
+  std::vector<std::vector<std::uint8_t>> rows;
+  for (int y = 0; y < slab.RenderHeight; ++y) {
+    engine->PrepareRow(y);
+    const auto [first, last] = TDriver::PrinterRows(y, slab.RenderHeight, slab.RipHeight);
+    for (int j = first; j <= last; ++j) {
+      row.ExpandDitherPack(j);
+      std::vector<std::uint8_t> planes(6 * static_cast<std::size_t>(row.RowBytes()), 0);
+      for (int i = 0; i < row.ChannelCount(); ++i)
+        std::copy_n(row.OutputChannel(i)->PackedBytes(), row.RowBytes(),
+                    planes.begin() + static_cast<std::ptrdiff_t>(i * row.RowBytes()));
+      rows.push_back(std::move(planes));
+    }
+  }
+  return rows;
+}
+
+std::vector<std::vector<std::uint8_t>> DecodedRows(const std::string& prnPath, TPrinterData& data) {
+  const std::string bytes = ReadWholeFile(prnPath, std::size_t{1} << 30);
+  std::vector<std::vector<std::uint8_t>> rows;
+  data = ReadPrinterData(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
+                         [&](int, std::span<const std::span<const std::uint8_t>> planes) {
+                           std::vector<std::uint8_t> row;
+                           for (const auto& plane : planes) row.insert(row.end(), plane.begin(), plane.end());
+                           rows.push_back(std::move(row));
+                         });
+  return rows;
+}
+
+TEST_F(DriverTest, TestOutputHoldsEveryRowTheEngineMadeAndTheStatusIsWritten) {
+  const std::string slab = WriteSlab("RipStatus=5\r\n");  // test output does not look at the status
+  const auto driver = Start(slab);
+  driver->Controls.TestOutput = true;
+  driver->Controls.TestOutputFile = Dir.File("out/test.prn");
+  std::filesystem::create_directories(Dir.File("out"));
+  driver->Controls.Job.MediaName = "Vinyl & Co";
+  driver->PrintNow();
+  EXPECT_THAT(Ui.Errors, ::testing::IsEmpty());
+  EXPECT_TRUE(Ui.Closed);
+
+  TPrinterData data;
+  const auto decoded = DecodedRows(Dir.File("out/test.prn"), data);
+  ASSERT_TRUE(data.Raster);
+  EXPECT_EQ(data.Raster->Width, 591);
+  EXPECT_EQ(data.Raster->Height, 295);
+  EXPECT_EQ(data.Raster->Resolution, 300);
+  EXPECT_THAT(data.Settings, ::testing::Contains(TPjlSetting{"MEDIANAME", "Vinyl & Co"}));
+  const auto expected = EngineRows(slab, Env.IccFolder);
+  ASSERT_EQ(decoded.size(), expected.size());
+  for (std::size_t j = 0; j < expected.size(); ++j) ASSERT_EQ(decoded[j], expected[j]) << "row " << j;
+  // Something was printed: the red square has magenta in plane 2 somewhere.
+  EXPECT_TRUE(std::any_of(decoded.begin(), decoded.end(), [](const auto& row) {
+    return std::any_of(row.begin() + 2 * 148, row.begin() + 3 * 148, [](std::uint8_t b) { return b != 0; });
+  }));
+
+  const TqlInifile written(slab);
+  EXPECT_EQ(written.ReadInteger("Info", "RipStatus", 0), 7);
+  EXPECT_EQ(written.ReadInt64("Info", "RipCurrRow", 0), 295);
+  EXPECT_EQ(written.ReadString("Info", "SlabID", ""), "$0000000000000123");
+}
+
+TEST_F(DriverTest, APrintFileGetsTheSameDataAsTestOutput) {
+  const std::string slab = WriteSlab(fmt::format("RipStatus=1\r\nPrnFilename={}\r\n", Dir.File("job.prn")));
+  Start(slab)->PrintNow();
+  EXPECT_THAT(Ui.Errors, ::testing::IsEmpty());
+  const auto driver = Start(slab);
+  driver->Controls.TestOutput = true;
+  driver->Controls.TestOutputFile = Dir.File("test.prn");
+  driver->PrintNow();
+  EXPECT_EQ(ReadWholeFile(Dir.File("job.prn"), 1 << 26), ReadWholeFile(Dir.File("test.prn"), 1 << 26));
+}
+
+TEST_F(DriverTest, AbortStopsBeforeTheNextRenderRowAndIsWrittenBack) {
+  const std::string slab = WriteSlab(fmt::format("RipStatus=3\r\nPrnFilename={}\r\n", Dir.File("job.prn")));
+  const auto driver = Start(slab);
+  Ui.AbortAfterPolls = 10;
+  driver->PrintNow();
+  EXPECT_TRUE(Ui.Closed);
+  const TqlInifile written(slab);
+  EXPECT_EQ(written.ReadInteger("Info", "RipStatus", 0), 8);
+  // Ten render rows were printed: printer rows up to the tenth's last.
+  EXPECT_EQ(written.ReadInt64("Info", "RipCurrRow", 0), TDriver::PrinterRows(9, 148, 295).second);
+  TPrinterData data;
+  const auto decoded = DecodedRows(Dir.File("job.prn"), data);
+  EXPECT_EQ(decoded.size(), static_cast<std::size_t>(TDriver::PrinterRows(9, 148, 295).second + 1));
+}
+
+TEST_F(DriverTest, NoDestinationPrintsNothingAndKeepsTheSlabFile) {
+  const std::string slab = WriteSlab("RipStatus=5\r\n");
+  const std::string before = ReadWholeFile(slab, 1 << 20);
+  Start(slab)->PrintNow();
+  EXPECT_TRUE(Ui.Closed);
+  ASSERT_EQ(Ui.Errors.size(), 1u);
+  EXPECT_THAT(Ui.Errors[0], HasSubstr("RipStatus is 5"));
+  EXPECT_EQ(ReadWholeFile(slab, 1 << 20), before);
+}
+
+TEST_F(DriverTest, APrintFileInAMissingFolderFailsWithItsName) {
+  const std::string slab = WriteSlab(fmt::format("RipStatus=1\r\nPrnFilename={}\r\n", Dir.File("none/job.prn")));
+  Start(slab)->PrintNow();
+  EXPECT_TRUE(Ui.Closed);
+  ASSERT_EQ(Ui.Errors.size(), 1u);
+  EXPECT_THAT(Ui.Errors[0], HasSubstr(Dir.File("none/job.prn")));
+  EXPECT_EQ(TqlInifile(slab).ReadInteger("Info", "RipStatus", 0), 1);
+}
+
+TEST_F(DriverTest, BelowTheRenderResolutionTheJobDoesNotStartAndNothingIsWritten) {
+  std::string text = ReadWholeFile(WriteSlab(fmt::format("RipStatus=1\r\nPrnFilename={}\r\n", Dir.File("job.prn"))),
+                                   1 << 20);
+  text.replace(text.find("RenderDPI=150"), 13, "RenderDPI=149.9");
+  const std::string slab = Dir.Write("s.RipSlab", text);
+  const auto driver = Start(slab);
+  EXPECT_NE(driver->ViewXml().find("JobInfoXML"), std::string::npos);
+  driver->PrintNow();
+  EXPECT_TRUE(Ui.Closed);
+  EXPECT_EQ(TqlInifile(slab).ReadInteger("Info", "RipStatus", 0), 1);
+}
+
+TEST_F(DriverTest, MediaAddRefusesAListedNameAndUpdateAskedNoWritesNothing) {
+  const auto driver = Start("");
+  Ui.Input = "hp_rip_custom_media";
+  driver->AddMedia();
+  ASSERT_EQ(Ui.Errors.size(), 1u);
+  EXPECT_EQ(Ui.Errors[0], "The selected media name already exists!\nhp_rip_custom_media");
+  Ui.Input = "Banner";
+  driver->AddMedia();
+  EXPECT_EQ(driver->Controls.Job.MediaName, "Banner");
+  Ui.Answer = false;
+  driver->UpdateMedia();
+  EXPECT_FALSE(FileExists(Env.MediaSettingsFile));
+  Ui.Answer = true;
+  driver->Controls.Job.Media.DryTemp = 61.5;
+  driver->UpdateMedia();
+  EXPECT_EQ(TqlInifile(Env.MediaSettingsFile).ReadString("Banner", "DryTemp", ""), "61.5");
+}
+
+}  // namespace
+}  // namespace slabrip
