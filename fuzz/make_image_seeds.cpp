@@ -11,7 +11,8 @@
 #include <jpeglib.h>
 #include <tiffio.h>
 
-#include "tools/image_files.h"
+#include "raster/jpeg_writer.h"
+#include "raster/png_writer.h"
 
 namespace {
 

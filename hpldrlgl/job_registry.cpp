@@ -26,9 +26,10 @@ std::unique_ptr<TJob> TJobRegistry::Take(HPDRLGL_JobHandle handle) {
 }
 
 TJobRegistry& Jobs() {
-  // Never destroyed: a job ended from another object's destructor at exit still finds it.
-  static TJobRegistry* const registry = new TJobRegistry;
-  return *registry;
+  // An object, not a leaked pointer: the driver unloads the library, and jobs
+  // still open then are freed with it.
+  static TJobRegistry registry;
+  return registry;
 }
 
 }  // namespace slabrip::hpldrlgl

@@ -5,7 +5,8 @@
 #include <random>
 
 #include "tools/cmf_builder.h"
-#include "tools/image_files.h"
+#include "raster/jpeg_writer.h"
+#include "raster/png_writer.h"
 
 namespace slabrip {
 

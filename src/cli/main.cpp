@@ -44,9 +44,11 @@ int main(int argc, char** argv) {
   CLI::App* renderCommand =
       app.add_subcommand("render", "Draw the slab as it prints (marks and corrections included) into a PNG");
   renderCommand->add_option("SLAB", renderSlab.Slab, "The .RipSlab file")->required();
-  renderCommand->add_option("--out", renderSlab.Output, "PNG of the rendered colours")->required();
+  renderCommand->add_option("--out", renderSlab.Output, "PNG of the rendered colours");
   renderCommand->add_option("--spot-map", renderSlab.SpotMapOutput, "16-bit grey PNG of the spot channels");
   renderCommand->add_option("--inks", renderSlab.InksOutput, "PNG soft proof of the ink values");
+  renderCommand->add_option("--preview", renderSlab.PreviewOutput,
+                            "JPEG preview at most 1000 pixels long, as the driver window shows beside the slab");
 
   TPrintOptions print;
   CLI::App* printCommand = app.add_subcommand(
@@ -74,6 +76,11 @@ int main(int argc, char** argv) {
       "KEY=NUMBER for add and update (repeatable)");
 
   CLI11_PARSE(app, argc, argv);
+  if (renderCommand->parsed() && renderSlab.Output.empty() && renderSlab.SpotMapOutput.empty() &&
+      renderSlab.InksOutput.empty() && renderSlab.PreviewOutput.empty()) {
+    std::cerr << "render: nothing to write: give --out, --spot-map, --inks or --preview\n";
+    return 2;
+  }
   if (mediaCommand->parsed() && media.Action != "list" && media.Name.empty()) {
     std::cerr << "media " << media.Action << ": a media NAME is needed\n";
     return 2;

@@ -8,6 +8,7 @@
 #include "base/file_paths.h"
 #include "colour/colour_spec.h"
 #include "engine/rip_engine.h"
+#include "raster/jpeg_writer.h"
 #include "raster/png_writer.h"
 
 namespace slabrip {
@@ -55,6 +56,44 @@ private:
   TColor32 LastColour_ = 0;
 };
 
+// A small picture of the slab, as the suite keeps beside it for the driver
+// window: every block of Factor x Factor pixels averaged, rows as they come.
+class TPreviewShrinker {
+public:
+  static constexpr int kLongSide = 1000;
+
+  TPreviewShrinker(int width, int height)
+      : Factor((std::max(width, height) + kLongSide - 1) / kLongSide),
+        Picture_((width + Factor - 1) / Factor, (height + Factor - 1) / Factor),
+        Sums_(static_cast<std::size_t>(Picture_.Width()) * 3), Width_(width), Height_(height) {}
+
+  void AddRow(int y, const TColor32* row) {
+    for (int x = 0; x < Width_; ++x) {
+      std::uint32_t* sum = &Sums_[static_cast<std::size_t>(x / Factor) * 3];
+      sum[0] += row[x] >> 16 & 0xFF;
+      sum[1] += row[x] >> 8 & 0xFF;
+      sum[2] += row[x] & 0xFF;
+    }
+    if ((y + 1) % Factor != 0 && y + 1 != Height_) return;
+    const int rows = y % Factor + 1;
+    TColor32* out = Picture_.Row(y / Factor);
+    for (int px = 0; px < Picture_.Width(); ++px) {
+      const auto count = static_cast<std::uint32_t>(rows * std::min(Factor, Width_ - px * Factor));
+      const std::uint32_t* sum = &Sums_[static_cast<std::size_t>(px) * 3];
+      out[px] = 0xFF000000u | (sum[0] / count) << 16 | (sum[1] / count) << 8 | sum[2] / count;
+    }
+    std::fill(Sums_.begin(), Sums_.end(), 0);
+  }
+  const TBitmap32& Picture() const { return Picture_; }
+
+  const int Factor;
+
+private:
+  TBitmap32 Picture_;
+  std::vector<std::uint32_t> Sums_;
+  int Width_, Height_;
+};
+
 }  // namespace
 
 int RunRenderSlab(const TRenderSlabOptions& options, std::ostream& out, std::ostream& err) {
@@ -67,18 +106,21 @@ int RunRenderSlab(const TRenderSlabOptions& options, std::ostream& out, std::ost
     engine->PrepareBuffers();
     const TRipSlab& slab = *engine->Slab();
     const int width = slab.RenderWidth, height = slab.RenderHeight;
-    TPngFile image(options.Output, width, height, TPngWriter::TKind::kRgba);
-    std::unique_ptr<TPngFile> spots, inks;
+    std::unique_ptr<TPngFile> image, spots, inks;
+    if (!options.Output.empty()) image = std::make_unique<TPngFile>(options.Output, width, height, TPngWriter::TKind::kRgba);
     if (!options.SpotMapOutput.empty())
       spots = std::make_unique<TPngFile>(options.SpotMapOutput, width, height, TPngWriter::TKind::kGrey16);
     if (!options.InksOutput.empty())
       inks = std::make_unique<TPngFile>(options.InksOutput, width, height, TPngWriter::TKind::kRgba);
+    std::unique_ptr<TPreviewShrinker> preview;
+    if (!options.PreviewOutput.empty()) preview = std::make_unique<TPreviewShrinker>(width, height);
     TSoftProof proof;
     std::vector<TColor32> proofRow(static_cast<std::size_t>(width));
     for (int y = 0; y < height; ++y) {
       engine->PrepareRow(y);
       const int bandRow = y - engine->BandTop();
-      image.Writer.WriteRow(engine->Band().Row(bandRow));
+      if (image) image->Writer.WriteRow(engine->Band().Row(bandRow));
+      if (preview) preview->AddRow(y, engine->Band().Row(bandRow));
       if (spots) spots->Writer.WriteRow(engine->SpotMap().Row(bandRow));
       if (inks) {
         const TInkVector* row = engine->InkRow()->Input();
@@ -86,10 +128,14 @@ int RunRenderSlab(const TRenderSlabOptions& options, std::ostream& out, std::ost
         inks->Writer.WriteRow(proofRow.data());
       }
     }
-    image.Finish();
+    if (image) image->Finish();
     if (spots) spots->Finish();
     if (inks) inks->Finish();
-    fmt::print(out, "{}: {} x {} pixels in {} bands\n", options.Output, width, height, engine->BandsDrawn());
+    if (preview) {
+      const std::vector<std::uint8_t> jpeg = EncodeJpeg(preview->Picture(), 90);
+      WriteFileAtomically(options.PreviewOutput, std::string_view(reinterpret_cast<const char*>(jpeg.data()), jpeg.size()));
+    }
+    fmt::print(out, "{}: {} x {} pixels in {} bands\n", options.Slab, width, height, engine->BandsDrawn());
   } catch (const TError& e) {
     fmt::print(err, "{}: {}\n", options.Slab, e.what());
     return 1;

@@ -12,6 +12,7 @@ struct TRenderSlabOptions {
   std::string Output;         // the rendered colours, PNG
   std::string SpotMapOutput;  // optional: spot channels, 16-bit grey PNG
   std::string InksOutput;     // optional: a soft proof of the ink values, PNG
+  std::string PreviewOutput;  // optional: a JPEG at most 1000 pixels long, as the slab's preview
 };
 
 /// Returns the exit code; progress goes to `out`, reasons to `err`.

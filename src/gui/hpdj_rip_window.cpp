@@ -72,8 +72,8 @@ QWidget* FileNameEdit(QLineEdit*& edit, QToolButton*& browse, QWidget* parent) {
 }  // namespace
 
 const std::array<const char*, 11> THPDJRipFr2::kMediaLabels = {
-    "Input Tension  (Nm)", "Advance Factor (mm/M)", "Vacuum (mmH20)",       "Dry Temp (Deg C)",
-    "Cure Temp (Deg C)",   "Dry Warmup (Deg C)",    "Cure Warmup (Deg C)",  "Dry CoolDown (Deg C)",
+    "Input Tension  (Nm)",   "Advance Factor (mm/M)", "Vacuum (mmH20)",      "Dry Temp (Deg C)",
+    "Cure Temp (Deg C)",     "Dry Warmup (Deg C)",    "Cure Warmup (Deg C)", "Dry CoolDown (Deg C)",
     "Cure CoolDown (Deg C)", "Dry Power Min (Watts)", "Heat Air Flow (%)",
 };
 
@@ -272,13 +272,15 @@ void THPDJRipFr2::ConnectControls() {
     W_.TestOutputBox->setEnabled(on);
     Collect([&](TDriverControls& c) { c.TestOutput = on; });
   });
-  connect(W_.TestOutputFile, &QLineEdit::textChanged, this,
-          [this](const QString& text) { Collect([&](TDriverControls& c) { c.TestOutputFile = FromQt(text); }); });
+  connect(W_.TestOutputFile, &QLineEdit::textChanged, this, [this](const QString& text) {
+    Collect([&](TDriverControls& c) { c.TestOutputFile = FromQt(text); });
+  });
   connect(W_.Abort, &QCheckBox::toggled, this,
           [this](bool on) { Collect([&](TDriverControls& c) { c.Abort = on; }); });
 
-  connect(W_.MediaTypeId, &QLineEdit::textChanged, this,
-          [this](const QString& text) { Collect([&](TDriverControls& c) { c.Job.MediaTypeId = FromQt(text); }); });
+  connect(W_.MediaTypeId, &QLineEdit::textChanged, this, [this](const QString& text) {
+    Collect([&](TDriverControls& c) { c.Job.MediaTypeId = FromQt(text); });
+  });
   connect(W_.Cutter, &QCheckBox::toggled, this,
           [this](bool on) { Collect([&](TDriverControls& c) { c.Job.Cutter = on; }); });
   for (std::size_t i = 0; i < W_.MediaValues.size(); ++i) {
@@ -342,8 +344,8 @@ bool THPDJRipFr2::Confirm(const std::string& question) {
 std::optional<std::string> THPDJRipFr2::InputBox(const std::string& title, const std::string& prompt) {
   const TNormalCursor cursor;
   bool ok = false;
-  const QString text =
-      QInputDialog::getText(isVisible() ? this : nullptr, ToQt(title), ToQt(prompt), QLineEdit::Normal, {}, &ok);
+  const QString text = QInputDialog::getText(isVisible() ? this : nullptr, ToQt(title), ToQt(prompt),
+                                             QLineEdit::Normal, {}, &ok);
   if (!ok) return std::nullopt;
   return FromQt(text);
 }
@@ -391,7 +393,12 @@ void THPDJRipFr2::Refresh() {
     W_.Media->addItems(names);
   }
   W_.Media->setCurrentIndex(media.Selected());
-  for (std::size_t i = 0; i < W_.MediaValues.size(); ++i) W_.MediaValues[i]->setValue(c.Job.Media.*kMediaValueKeys[i].Value);
+  for (std::size_t i = 0; i < W_.MediaValues.size(); ++i) {
+    // The box keeps two decimals; the job ticket takes the value as the box shows it.
+    double& value = Driver_->Controls.Job.Media.*kMediaValueKeys[i].Value;
+    W_.MediaValues[i]->setValue(value);
+    value = W_.MediaValues[i]->value();
+  }
 
   SetBusyCursor(view.Printing);
   Refreshing_ = false;

@@ -1,8 +1,10 @@
 // slabrip-gui: the driver window. The design suite starts it with the slab's path.
+#include <CLI/CLI.hpp>
 #include <QApplication>
 #include <QPixmap>
-#include <CLI/CLI.hpp>
+#include <algorithm>
 #include <iostream>
+#include <string_view>
 
 #include "gui/hpdj_rip_window.h"
 
@@ -31,10 +33,6 @@ std::string WithTrailingSlash(std::string folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Qt takes its own options (-platform, ...) out of argv first.
-  QApplication application(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("slabrip-gui"));
-
   CLI::App app{"slabrip-gui: the driver window for HP Latex printers"};
   const slabrip::TDriverEnvironment defaults = slabrip::TDriverEnvironment::FromProcess();
   std::string iccFolder = defaults.IccFolder;
@@ -46,9 +44,17 @@ int main(int argc, char** argv) {
   app.add_option("--media-settings", mediaSettings, "The HP media settings file")
       ->default_str(defaults.MediaSettingsFile);
   std::string screenshot;
-  app.add_option("--screenshot", screenshot, "Save a picture of the window after start-up and quit")->group("");
+  app.add_option("--screenshot", screenshot, "Save a picture of the window after start-up and quit")
+      ->group("");
   std::vector<std::string> slabParts;
   app.add_option("SLAB", slabParts, "The .RipSlab file; further parts are joined with blanks");
+  // The help needs no display; otherwise Qt takes its own options (-platform, ...) out of argv first.
+  const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+  if (std::ranges::find(arguments, "--help") != arguments.end() ||
+      std::ranges::find(arguments, "-h") != arguments.end())
+    CLI11_PARSE(app, argc, argv);
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("slabrip-gui"));
   CLI11_PARSE(app, argc, argv);
 
   slabrip::TDriverEnvironment env = slabrip::TDriverEnvironment::FromProcess(mediaSettings);

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "support/temp_dir.h"
-#include "tools/image_files.h"
+#include "raster/jpeg_writer.h"
+#include "raster/png_writer.h"
 
 namespace slabrip {
 namespace {

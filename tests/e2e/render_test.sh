@@ -14,10 +14,13 @@ png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{ printf "%d x %d", $1*16777216+$2
 
 slab="$demo/40E42ACCBAD66E1E.RipSlab"
 "$slabrip" --icc-dir "$icc" render "$slab" --out "$work/slab.png" --spot-map "$work/spots.png" --inks "$work/inks.png" \
+  --preview "$work/preview.jpg" \
   >"$work/log" || fail "render failed: $(cat "$work/log")"
 for f in slab spots inks; do
   [ "$(png_size "$work/$f.png")" = "6301 x 3544" ] || fail "$f.png is $(png_size "$work/$f.png")"
 done
+# The preview is a JPEG at most 1000 pixels long: 6301 / 7 = 901 wide.
+[ "$(od -An -tx1 -N3 "$work/preview.jpg" | tr -d ' ')" = "ffd8ff" ] || fail "preview is not a JPEG"
 # The spot map holds the sticker's spot inks and the marks: not one flat colour.
 [ "$(stat -c %s "$work/spots.png")" -gt 2000 ] || fail "spot map is empty"
 

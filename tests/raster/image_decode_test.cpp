@@ -12,7 +12,8 @@
 #include <tiffio.h>
 
 #include "support/temp_dir.h"
-#include "tools/image_files.h"
+#include "raster/jpeg_writer.h"
+#include "raster/png_writer.h"
 
 namespace slabrip {
 namespace {

@@ -7,7 +7,8 @@
 #include "document/cmf_reader.h"
 #include "document/data_stream.h"
 #include "tools/cmf_builder.h"
-#include "tools/image_files.h"
+#include "raster/jpeg_writer.h"
+#include "raster/png_writer.h"
 
 namespace slabrip {
 namespace {

@@ -1,11 +1,10 @@
-// JPEG files from bitmaps, for the images documents embed (PNG: raster/png_writer.h).
+// JPEG files from bitmaps: images documents embed, slab previews.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
 #include "raster/bitmap32.h"
-#include "raster/png_writer.h"
 
 namespace slabrip {
 

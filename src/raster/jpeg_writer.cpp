@@ -1,4 +1,4 @@
-#include "tools/image_files.h"
+#include "raster/jpeg_writer.h"
 
 #include <cstdio>  // jpeglib.h uses FILE without including it
 

@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# slabrip print end to end on copies of the demo slab: test output with the
+# host listening, a print file, a CUPS queue whose port is changed first, an
+# abort with Ctrl-C, and slabs that cannot print.
+set -euo pipefail
+slabrip=$1
+prnview=$2
+ripmanager=$3
+demo=$4
+cups=$5
+capture=$6
+work=$(mktemp -d)
+chmod 755 "$work"  # the CUPS backend runs as lp and reads its spool below here
+cleanup() {
+  [ -f "$work/cups/server.env" ] && "$cups" stop "$work/cups" >/dev/null 2>&1
+  rm -rf "$work"
+}
+trap cleanup EXIT
+[ -n "${KEEP:-}" ] && trap - EXIT
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+# A fresh copy of the demo; prints its slab's path.
+copy_demo() {
+  cp -r "$demo" "$work/$1"
+  echo "$work/$1/40E42ACCBAD66E1E.RipSlab"
+}
+# Replaces the value of a key in a CR LF slab file.
+set_key() { sed -i "s|^$2=.*\r\$|$2=$3\r|" "$1"; }
+key() { grep -a "^$2=" "$1" | tr -d '\r' | cut -d= -f2-; }
+print() {
+  "$slabrip" --icc-dir "$demo/ICC" --drivers-dir "$demo/Drivers" --media-settings "$work/media.ini" print "$@"
+}
+export XDG_RUNTIME_DIR=$work
+
+# The "View XML" text of the demo.
+"$slabrip" --icc-dir "$demo/ICC" --drivers-dir "$demo/Drivers" --media-settings "$work/media.ini" \
+  xml "$demo/40E42ACCBAD66E1E.RipSlab" --media-type-id "" >"$work/xml" || fail "xml failed"
+[ "$(head -3 "$work/xml")" = "$(printf 'numPixelsInRow\t12602\nnumRows\t7087\n')" ] || fail "xml sizes: $(head -3 "$work/xml")"
+grep -q '^JobInfoXML$' "$work/xml" && grep -q '^pageInfoXML$' "$work/xml" && grep -q '^rasterFormatXML$' "$work/xml" ||
+  fail "xml documents missing: $(cat "$work/xml")"
+grep -q '<PrinterModel>HP_Latex_570</PrinterModel>' "$work/xml" || fail "model missing from the ticket"
+grep -q '<MediaTypeId>HP_RIP_CUSTOM_MEDIA</MediaTypeId>' "$work/xml" || fail "empty media type id not replaced"
+
+# Media settings from the command line; the first media is applied when printing.
+media() { "$slabrip" --media-settings "$work/media.ini" media "$@"; }
+media add Canvas --value DryTemp=61.5 --value Vaccum=12 || fail "media add"
+media add Banner || fail "media add Banner"
+if media add canvas 2>"$work/err"; then fail "a listed name was added again"; fi
+grep -q "The selected media name already exists!" "$work/err" || fail "duplicate media: $(cat "$work/err")"
+[ "$(media list | tr '\n' ' ')" = "Canvas Banner " ] || fail "media list: $(media list)"
+media update Banner --value HeatAirFlow=80 || fail "media update"
+media show Banner | grep -q '^HeatAirFlow=80$' || fail "media show: $(media show Banner)"
+media show Canvas | grep -q '^Vaccum=12$' || fail "vacuum not stored under its file key"
+media delete Banner || fail "media delete"
+[ "$(media list)" = "Canvas" ] || fail "media after delete: $(media list)"
+
+# Test output, reported to the host.
+slab=$(copy_demo test)
+"$ripmanager" --socket "$work/rip-manager" >"$work/records" 2>/dev/null &
+host=$!
+for _ in $(seq 100); do [ -S "$work/rip-manager" ] && break; sleep 0.05; done
+print "$slab" --test-output "$work/test.prn" --passes 7 --cutter >"$work/out" 2>"$work/err" ||
+  fail "test output print failed: $(cat "$work/err")"
+kill "$host"
+wait "$host" || true
+grep -q "7087 of 7087 rows" "$work/out" || fail "summary: $(cat "$work/out")"
+head -1 "$work/records" | grep -q '^kind=started status=4 slab=\$40E42ACCBAD66E1E rows=0/7087' ||
+  fail "first record: $(cat "$work/records")"
+tail -1 "$work/records" | grep -q '^kind=finished status=7 slab=\$40E42ACCBAD66E1E rows=7087/7087' ||
+  fail "last record: $(cat "$work/records")"
+"$prnview" "$work/test.prn" >"$work/view" || fail "prnview refused the test output"
+grep -q '^Rows: 7087 of 7087$' "$work/view" || fail "rows: $(cat "$work/view")"
+grep -q '^PASSES=7$' "$work/view" || fail "passes not in the job header"
+grep -q '^CUTTER=ON$' "$work/view" || fail "cutter not in the job header"
+grep -q '^MEDIANAME="\?Canvas"\?$' "$work/view" || fail "media name not in the job header"
+grep -q '^DRYTEMP=61.5$' "$work/view" || fail "the media's values not in the job header"
+[ "$(key "$slab" RipStatus)" = 7 ] || fail "status $(key "$slab" RipStatus) written"
+[ "$(key "$slab" RipCurrRow)" = '$0000000000001BAF' ] || fail "RipCurrRow $(key "$slab" RipCurrRow)"
+[ "$(key "$slab" SlabID)" = '$40E42ACCBAD66E1E' ] || fail "SlabID $(key "$slab" SlabID)"
+[ "$(key "$slab" CurrPrnSize)" -gt 30000000 ] || fail "byte count $(key "$slab" CurrPrnSize)"
+
+# A print file (status 1) gets the same printer data.
+slab=$(copy_demo file)
+set_key "$slab" PrnFilename "$work/file.prn"
+print "$slab" --passes 7 --cutter >/dev/null 2>"$work/err" || fail "file print failed: $(cat "$work/err")"
+cmp -s "$work/test.prn" "$work/file.prn" || fail "the print file differs from the test output"
+
+# A CUPS queue (status 2): the slab names the capture printer's port, so the
+# queue, pointed elsewhere first, is moved to it before the job goes out.
+"$cups" start "$work/cups" "$capture" >/dev/null
+# shellcheck disable=SC1091
+. "$work/cups/server.env"
+export CUPS_SERVER
+lpadmin -h "$CUPS_SERVER" -p "$QUEUE" -v socket://127.0.0.1:9
+slab=$(copy_demo queue)
+set_key "$slab" RipStatus 2
+sed -i "s|^CurrWinPrn=.*\r\$|CurrWinPrn=$QUEUE\r|; s|^CurrPort=.*\r\$|CurrPort=$QUEUE_URI\r|" "$slab"
+print "$slab" --passes 7 --cutter >/dev/null 2>"$work/err" || fail "queue print failed: $(cat "$work/err")"
+for _ in $(seq 200); do
+  [ "$(stat -c %s "$CAPTURE_FILE" 2>/dev/null || echo 0)" -ge "$(stat -c %s "$work/test.prn")" ] && break
+  sleep 0.1
+done
+cmp -s "$work/test.prn" "$CAPTURE_FILE" || fail "the printer received other bytes than the test output"
+lpstat -h "$CUPS_SERVER" -v "$QUEUE" | grep -q "$QUEUE_URI" || fail "the queue's port was not changed"
+[ "$(key "$slab" RipStatus)" = 7 ] || fail "queue status $(key "$slab" RipStatus)"
+
+# A queue that is down: a clear error, nothing reported as printed.
+"$cups" stop "$work/cups" >/dev/null
+slab=$(copy_demo down)
+set_key "$slab" RipStatus 2
+if print "$slab" >/dev/null 2>"$work/err"; then fail "printed with the server down"; fi
+grep -q "^error: " "$work/err" || fail "no reason given: $(cat "$work/err")"
+[ "$(key "$slab" RipStatus)" = 2 ] || fail "status changed without a print"
+
+# An interrupt stops the print at the next row and writes status 8 (SIGTERM:
+# a script's background jobs ignore SIGINT).
+slab=$(copy_demo abort)
+set_key "$slab" PrnFilename "$work/abort.prn"
+"$slabrip" --icc-dir "$demo/ICC" --drivers-dir "$demo/Drivers" --media-settings "$work/media.ini" \
+  print "$slab" >"$work/out" 2>"$work/err" &
+printing=$!
+for _ in $(seq 200); do grep -q "rows" "$work/err" && break; sleep 0.05; done
+kill -TERM "$printing"
+if wait "$printing"; then fail "an aborted print exited 0"; fi
+[ "$(key "$slab" RipStatus)" = 8 ] || fail "abort wrote status $(key "$slab" RipStatus)"
+[ -e "$work/abort.prn" ] || fail "the aborted print file is missing"
+
+# Nothing to print to, and a slab that does not exist.
+slab=$(copy_demo none)
+set_key "$slab" RipStatus 5
+if print "$slab" >/dev/null 2>"$work/err"; then fail "status 5 printed"; fi
+grep -q "RipStatus is 5" "$work/err" || fail "status 5: $(cat "$work/err")"
+[ "$(key "$slab" RipStatus)" = 5 ] || fail "status 5 was rewritten"
+if print "$work/missing.RipSlab" >/dev/null 2>"$work/err"; then fail "a missing slab printed"; fi
+grep -q "missing.RipSlab" "$work/err" || fail "missing slab not named"
+echo "ok"
