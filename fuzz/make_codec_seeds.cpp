@@ -3,32 +3,22 @@
 // Each file starts with the fuzzer's selector byte (0 packed pixels, 1 packed
 // bytes, 2 run-length, 3 compressed bitmap); packed pixels and bytes then
 // carry their count in two bytes.
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "document/pixel_codecs.h"
+#include "seed_files.h"
 
 namespace {
 
 using namespace slabrip;
-using TBytes = std::vector<std::uint8_t>;
+using seeds::Photo;
+using seeds::TBytes;
 
-// Smooth colour with a dither of a few steps, as in a photo.
-TBitmap32 Photo(int width, int height) {
-  TBitmap32 bitmap(width, height);
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      const auto channel = [&](double v) {
-        return static_cast<TColor32>(std::lround(v + (x * 7 + y * 13) % 5)) & 0xFF;
-      };
-      bitmap.Row(y)[x] = 0xFF000000 | channel(4.0 * x) << 16 |
-                         channel(128 + 90 * std::sin(0.2 * x + 0.1 * y)) << 8 | channel(250 - 3.0 * y);
-    }
-  return bitmap;
+bool Write(const std::string& folder, const char* name, const TBytes& bytes) {
+  return seeds::WriteFile(folder + "/" + name, bytes);
 }
 
 TBytes Seed(std::uint8_t selector, std::size_t count, const TBytes& body) {
@@ -39,12 +29,6 @@ TBytes Seed(std::uint8_t selector, std::size_t count, const TBytes& body) {
   }
   seed.insert(seed.end(), body.begin(), body.end());
   return seed;
-}
-
-bool Write(const std::string& folder, const char* name, const TBytes& bytes) {
-  std::ofstream out(folder + "/" + name, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out);
 }
 
 }  // namespace

@@ -1,10 +1,8 @@
 // Writes the image decoder fuzzer's seeds into a folder: a PNG, a JPEG, a CMYK JPEG and a TIFF.
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>  // jpeglib.h uses FILE without including it
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -13,25 +11,14 @@
 
 #include "raster/jpeg_writer.h"
 #include "raster/png_writer.h"
+#include "seed_files.h"
 
 namespace {
 
 using namespace slabrip;
-using TBytes = std::vector<std::uint8_t>;
-
-// Smooth colour with some texture, as in a photo.
-TBitmap32 Photo(int width, int height) {
-  TBitmap32 bitmap(width, height);
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      const auto channel = [&](double v) {
-        return static_cast<TColor32>(std::lround(v + (x * 7 + y * 13) % 5)) & 0xFF;
-      };
-      bitmap.Row(y)[x] = 0xFF000000 | channel(6.0 * x) << 16 |
-                         channel(128 + 90 * std::sin(0.3 * x + 0.2 * y)) << 8 | channel(240 - 8.0 * y);
-    }
-  return bitmap;
-}
+using seeds::Photo;
+using seeds::TBytes;
+using seeds::WriteFile;
 
 // C, M, Y, K samples of the photo, stored inverted with Adobe's marker as Photoshop writes them.
 TBytes AdobeCmykJpeg(const TBitmap32& photo) {
@@ -96,12 +83,6 @@ bool WriteTiff(const std::string& path, const TBitmap32& photo) {
   return ok;
 }
 
-bool Write(const std::string& path, const TBytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -111,9 +92,9 @@ int main(int argc, char** argv) {
   }
   const std::string folder = argv[1];
   const TBitmap32 photo = Photo(40, 24);
-  bool ok = Write(folder + "/photo.png", EncodePng(photo));
-  ok &= Write(folder + "/photo.jpg", EncodeJpeg(photo, 85));
-  ok &= Write(folder + "/cmyk.jpg", AdobeCmykJpeg(photo));
+  bool ok = WriteFile(folder + "/photo.png", EncodePng(photo));
+  ok &= WriteFile(folder + "/photo.jpg", EncodeJpeg(photo, 85));
+  ok &= WriteFile(folder + "/cmyk.jpg", AdobeCmykJpeg(photo));
   ok &= WriteTiff(folder + "/photo.tif", photo);
   if (!ok) std::fprintf(stderr, "make_image_seeds: cannot write into %s\n", folder.c_str());
   return ok ? 0 : 1;

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/pixel_checks.h"
 #include "support/temp_dir.h"
 #include "raster/jpeg_writer.h"
 #include "raster/png_writer.h"
@@ -15,6 +16,8 @@
 namespace slabrip {
 namespace {
 
+using test::Channel;
+using test::Near;
 using test::TTempDir;
 
 constexpr TColor32 kFace = 0xFFF0F0F0;
@@ -26,15 +29,6 @@ void ExpectRect(const TRectI& r, int left, int top, int right, int bottom) {
   EXPECT_EQ(r.Top, top);
   EXPECT_EQ(r.Right, right);
   EXPECT_EQ(r.Bottom, bottom);
-}
-
-int Channel(TColor32 c, int shift) { return static_cast<int>((c >> shift) & 0xFF); }
-
-// Every channel within `tolerance` (JPEG and resampling are not exact).
-bool Near(TColor32 a, TColor32 b, int tolerance) {
-  for (const int shift : {24, 16, 8, 0})
-    if (std::abs(Channel(a, shift) - Channel(b, shift)) > tolerance) return false;
-  return true;
 }
 
 bool Darker(TColor32 a, TColor32 b) { return Channel(a, 8) < Channel(b, 8); }

@@ -11,6 +11,7 @@
 #include <png.h>
 #include <tiffio.h>
 
+#include "support/pixel_checks.h"
 #include "support/temp_dir.h"
 #include "raster/jpeg_writer.h"
 #include "raster/png_writer.h"
@@ -18,6 +19,7 @@
 namespace slabrip {
 namespace {
 
+using test::Channel;
 using TBytes = std::vector<std::uint8_t>;
 using TPixels = std::vector<TColor32>;
 
@@ -45,8 +47,6 @@ TBytes RgbSamples(const TBitmap32& bitmap) {
                                    static_cast<std::uint8_t>(p)});
   return samples;
 }
-int Channel(TColor32 p, int shift) { return static_cast<int>(p >> shift & 0xFF); }
-
 void AppendPng(png_structp png, png_bytep data, png_size_t n) {
   auto* out = static_cast<TBytes*>(png_get_io_ptr(png));
   out->insert(out->end(), data, data + n);

@@ -4,14 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <numbers>
 #include <optional>
 #include <string>
 
+#include "support/pixel_checks.h"
+
 namespace slabrip {
 namespace {
+
+using test::Channel;
+using test::Near;
 
 // Fills the rectangle with the pattern on a bitmap of the given background.
 TBitmap32 Painted(cairo_pattern_t* pattern, int width, int height, TColor32 background, double left = 0,
@@ -32,8 +36,6 @@ TBitmap32 Painted(cairo_pattern_t* pattern, int width, int height, TColor32 back
   return bitmap;
 }
 
-int Channel(std::uint32_t pixel, int shift) { return static_cast<int>((pixel >> shift) & 0xFF); }
-
 // Straight colour `argb` composited over an opaque background.
 TColor32 Over(std::uint32_t argb, TColor32 background) {
   const double a = Channel(argb, 24) / 255.0;
@@ -43,19 +45,6 @@ TColor32 Over(std::uint32_t argb, TColor32 background) {
     result |= static_cast<TColor32>(std::lround(v)) << shift;
   }
   return result;
-}
-
-std::string Hex(std::uint32_t v) {
-  char text[11];
-  std::snprintf(text, sizeof text, "0x%08X", v);
-  return text;
-}
-
-::testing::AssertionResult Near(TColor32 actual, TColor32 expected, int tolerance) {
-  for (int shift : {24, 16, 8, 0})
-    if (std::abs(Channel(actual, shift) - Channel(expected, shift)) > tolerance)
-      return ::testing::AssertionFailure() << Hex(actual) << " is not near " << Hex(expected);
-  return ::testing::AssertionSuccess();
 }
 
 TEST(SolidBrushes, TransparencyBecomesTheAlphaOfTheColour) {

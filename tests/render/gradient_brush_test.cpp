@@ -3,15 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <numbers>
 #include <string>
 
 #include "render/brushes.h"
+#include "support/pixel_checks.h"
 
 namespace slabrip {
 namespace {
+
+using test::Channel;
+using test::Near;
 
 constexpr std::uint32_t kRed = 0xFFFF0000;
 constexpr std::uint32_t kGreen = 0xFF00FF00;
@@ -50,21 +53,6 @@ TBitmap32 Painted(cairo_pattern_t* pattern, int width, int height, TColor32 back
     cairo_surface_flush(surface.get());
   }
   return bitmap;
-}
-
-int Channel(std::uint32_t pixel, int shift) { return static_cast<int>((pixel >> shift) & 0xFF); }
-
-std::string Hex(std::uint32_t v) {
-  char text[11];
-  std::snprintf(text, sizeof text, "0x%08X", v);
-  return text;
-}
-
-::testing::AssertionResult Near(TColor32 actual, TColor32 expected, int tolerance) {
-  for (int shift : {24, 16, 8, 0})
-    if (std::abs(Channel(actual, shift) - Channel(expected, shift)) > tolerance)
-      return ::testing::AssertionFailure() << Hex(actual) << " is not near " << Hex(expected);
-  return ::testing::AssertionSuccess();
 }
 
 // Reference blend of two opaque colours: straight, or through linear light of gamma 2.2.
