@@ -1,10 +1,28 @@
 #include "job.h"
 
+#include <cstdlib>
+#include <string_view>
+
 #include "packbits.h"
 #include "printer_language.h"
 #include "result.h"
 
 namespace slabrip::hpldrlgl {
+namespace {
+
+// Lets tests see how a driver copes with a row the printer library refuses.
+std::int32_t FailingRowFromEnvironment() {
+  const char* value = std::getenv("SLABRIP_HPLDRLGL_FAIL_ROW");
+  if (value == nullptr || *value == '\0') return -1;
+  std::int32_t row = 0;
+  for (const char c : std::string_view(value)) {
+    if (c < '0' || c > '9' || row > 100'000'000) return -1;
+    row = row * 10 + (c - '0');
+  }
+  return row;
+}
+
+}  // namespace
 
 TJob::TJob(TJobTicket ticket) : Ticket_(std::move(ticket)), Output_(Ticket_.Callback, Ticket_.UserData) {
   Output_.Append(JobHeader(Ticket_));
@@ -34,6 +52,7 @@ void TJob::RasterStart(const char* rasterFormatXml, std::int32_t reserved1, std:
   Planes_ = planes;
   Height_ = sourceHeight;
   RowsSent_ = 0;
+  FailingRow_ = FailingRowFromEnvironment();
   Output_.Append(RasterHeader(Ticket_.Resolution, planes, sourceWidth, sourceHeight));
   State_ = TState::RasterOpen;
 }
@@ -41,6 +60,7 @@ void TJob::RasterStart(const char* rasterFormatXml, std::int32_t reserved1, std:
 void TJob::RasterRow(const std::uint8_t* row) {
   Expect(State_ == TState::RasterOpen && RowsSent_ < Height_);
   if (row == nullptr) Fail(HPDRLGL_INVALID_PARAMETERS);
+  if (RowsSent_ == FailingRow_) Fail(HPDRLGL_GENERAL_ERROR);
   char command[kMaxTransferCommand];
   for (int plane = 0; plane < Planes_; ++plane) {
     const std::uint8_t* bytes = row + static_cast<std::size_t>(plane) * PlaneBytes_;

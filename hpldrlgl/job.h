@@ -47,6 +47,7 @@ class TJob {
   std::size_t PlaneBytes_ = 0;
   std::int32_t Height_ = 0;
   std::int32_t RowsSent_ = 0;
+  std::int32_t FailingRow_ = -1;      // a test's row to refuse, from SLABRIP_HPLDRLGL_FAIL_ROW
   std::vector<std::uint8_t> Packed_;  // one compressed plane, reused for every row
 };
 

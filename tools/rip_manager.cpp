@@ -56,8 +56,8 @@ std::string KindName(std::uint8_t kind) {
 std::string Describe(const TProgressRecord& record) {
   // The slab as the suite writes its ids: "$" and 16 hex digits.
   return fmt::format("kind={} status={} slab=${:016X} rows={}/{} bytes={} sent={}", KindName(record.Kind),
-                     record.RipStatus, static_cast<std::uint64_t>(record.SlabID), record.RipCurrRow,
-                     record.RipHeight, record.CurrPrnSize, record.SentPrnSize);
+                     StatusCode(record.RipStatus), static_cast<std::uint64_t>(record.SlabID),
+                     record.RipCurrRow, record.RipHeight, record.CurrPrnSize, record.SentPrnSize);
 }
 
 bool FillAddress(sockaddr_un& address, const std::string& path) {

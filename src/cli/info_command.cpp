@@ -24,15 +24,11 @@ std::string Rect(const TRectF& r) {
 }
 
 std::string StatusText(const TRipSlab& slab) {
-  switch (slab.RipStatus) {
-    case 1:
-    case 3: return fmt::format("to print file {}", slab.PrnFilename);
-    case 2:
-    case 4: return "to printer";
-    case 7: return "printed";
-    case 8: return "aborted";
-    default: return "not queued for printing";
-  }
+  if (GoesToFile(slab.RipStatus)) return fmt::format("to print file {}", slab.PrnFilename);
+  if (GoesToPrinter(slab.RipStatus)) return "to printer";
+  if (slab.RipStatus == TRipStatus::kPrinted) return "printed";
+  if (slab.RipStatus == TRipStatus::kStopped) return "stopped";
+  return "not queued for printing";
 }
 
 void PrintPreset(std::ostream& out, const TRipSlab& slab, const std::string& iccFolder) {
@@ -126,7 +122,7 @@ int RunInfo(const std::string& slabPath, const std::string& iccFolder, std::ostr
   fmt::print(out, "Slab:           {}\n", s.FileName);
   fmt::print(out, "Slab ID:        {}\n", FormatHex64(s.SlabID));
   fmt::print(out, "Job name:       {}\n", s.Jobname);
-  fmt::print(out, "Status:         {} ({})\n", s.RipStatus, StatusText(s));
+  fmt::print(out, "Status:         {} ({})\n", StatusCode(s.RipStatus), StatusText(s));
   fmt::print(out, "Printer:        {}\n", s.Printer);
   fmt::print(out, "Print mode:     {}\n", s.PrintMode);
   fmt::print(out, "Media:          {} x {} mm\n", Mm(s.MediaWidth), Mm(s.MediaHeight));

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <csignal>
 #include <iostream>
 
 #include "cli/info_command.h"
@@ -47,14 +48,22 @@ int main(int argc, char** argv) {
   renderCommand->add_option("--out", renderSlab.Output, "PNG of the rendered colours");
   renderCommand->add_option("--spot-map", renderSlab.SpotMapOutput, "16-bit grey PNG of the spot channels");
   renderCommand->add_option("--inks", renderSlab.InksOutput, "PNG soft proof of the ink values");
+  renderCommand
+      ->add_option("--band-rows", renderSlab.BandRows,
+                   "Rows per rendered band (diagnostic; default: the engine's rule)")
+      ->check(CLI::Range(1, 1 << 20));
   renderCommand->add_option("--preview", renderSlab.PreviewOutput,
                             "JPEG preview at most 1000 pixels long, as the driver window shows beside the slab");
 
-  TPrintOptions print;
+  TPrintCommandOptions print;
   CLI::App* printCommand = app.add_subcommand(
       "print", "Print the slab (\"Print Now\"): to its print file or queue, or with --test-output into a file");
   printCommand->add_option("SLAB", print.Slab, "The .RipSlab file")->required();
   printCommand->add_option("--test-output", print.TestOutput, "Write the printer data into this .prn file");
+  printCommand
+      ->add_option("--band-rows", print.BandRows,
+                   "Rows per rendered band (diagnostic; default: the engine's rule)")
+      ->check(CLI::Range(1, 1 << 20));
   print.Settings.AddTo(*printCommand);
 
   TJobSettingOptions xmlSettings;
@@ -76,6 +85,8 @@ int main(int argc, char** argv) {
       "KEY=NUMBER for add and update (repeatable)");
 
   CLI11_PARSE(app, argc, argv);
+  // A file-size limit must fail the write that crosses it, so the print can say so, not kill the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   if (renderCommand->parsed() && renderSlab.Output.empty() && renderSlab.SpotMapOutput.empty() &&
       renderSlab.InksOutput.empty() && renderSlab.PreviewOutput.empty()) {
     std::cerr << "render: nothing to write: give --out, --spot-map, --inks or --preview\n";

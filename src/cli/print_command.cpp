@@ -2,8 +2,6 @@
 
 #include <fmt/ostream.h>
 
-#include <chrono>
-
 #include "base/errors.h"
 #include "base/file_paths.h"
 #include "cli/terminal_ui.h"
@@ -11,15 +9,6 @@
 
 namespace slabrip {
 namespace {
-
-// Why no HP job started although nothing raised an error.
-std::string StartProblem(const TDriver& driver) {
-  const TRipSlab& slab = *driver.Slab();
-  if (driver.PrinterModelId().empty()) return "no HP printer model is known for the slab's printer " + slab.Printer;
-  if (slab.XDPI < 1 || slab.YDpi < 1) return fmt::format("the printer resolution {} x {} dpi", slab.XDPI, slab.YDpi);
-  if (slab.RenderDPI < 150) return fmt::format("the render resolution {} dpi is below 150", slab.RenderDPI);
-  return "the print was stopped";
-}
 
 // Loads the slab the way the window does at start-up; null after saying why not.
 bool StartDriver(TDriver& driver, const std::string& slab, const TJobSettingOptions& settings, TTerminalUi& ui,
@@ -41,7 +30,7 @@ bool StartDriver(TDriver& driver, const std::string& slab, const TJobSettingOpti
 
 }  // namespace
 
-int RunPrint(const TDriverEnvironment& environment, const TPrintOptions& options, std::ostream& out,
+int RunPrint(const TDriverEnvironment& environment, const TPrintCommandOptions& options, std::ostream& out,
              std::ostream& err, bool interactive) {
   TTerminalUi ui(err, interactive);
   TDriver driver(environment, ui);
@@ -53,20 +42,24 @@ int RunPrint(const TDriverEnvironment& environment, const TPrintOptions& options
   }
   driver.Controls.TestOutput = !options.TestOutput.empty();
   if (driver.Controls.TestOutput) driver.Controls.TestOutputFile = options.TestOutput;
+  driver.Controls.BandRows = options.BandRows;
 
-  const auto start = std::chrono::steady_clock::now();
   driver.PrintNow();
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const TRipSlab& slab = *driver.Slab();
-  const bool printed = slab.RipStatus == 7 && ui.ErrorCount() == 0 && !ui.Interrupted();
+  const TPrintOutcome& run = driver.LastPrint();
   if (ui.Interrupted()) fmt::print(err, "\nAborted.\n");
-  else if (!printed && ui.ErrorCount() == 0) fmt::print(err, "error: nothing was printed: {}\n", StartProblem(driver));
-  const std::int64_t rows = slab.RipStatus == 7 ? slab.RipHeight : slab.RipCurrRow;
-  fmt::print(out, "{}: {} of {} rows, {} bytes of printer data in {:.2f} s ({:.1f} M printer pixels/s){}\n",
-             options.Slab, rows, slab.RipHeight, slab.CurrPrnSize, seconds,
-             seconds > 0 ? static_cast<double>(rows) * slab.RipWidth / seconds / 1e6 : 0.0,
-             driver.Controls.TestOutput ? ", written to " + driver.Controls.TestOutputFile : "");
-  return printed ? 0 : 1;
+  if (!run.Began) {
+    fmt::print(err, "{}: nothing was printed\n", options.Slab);
+    return 1;
+  }
+  const std::int32_t height = driver.Slab()->RipHeight;
+  fmt::print(
+      out, "{}: {} of {} rows, {} bytes of printer data in {:.2f} s ({:.1f} M printer pixels/s), {}\n",
+      options.Slab, run.RowsSent, height, run.Bytes, run.Seconds,
+      run.Seconds > 0 ? static_cast<double>(run.RowsSent) * driver.Slab()->RipWidth / run.Seconds / 1e6 : 0.0,
+      run.Printed() ? "printed to " + run.Destination
+                    : fmt::format("not printed: RipStatus {}, {} left as it was", StatusCode(run.Status),
+                                  run.Destination));
+  return run.Printed() && ui.ErrorCount() == 0 && !ui.Interrupted() ? 0 : 1;
 }
 
 int RunXml(const TDriverEnvironment& environment, const std::string& slab, const TJobSettingOptions& settings,

@@ -1,6 +1,7 @@
 // `slabrip print SLAB`: the "Print Now" run without a window.
 #pragma once
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 
@@ -10,15 +11,16 @@ namespace slabrip {
 
 struct TDriverEnvironment;
 
-struct TPrintOptions {
+struct TPrintCommandOptions {
   std::string Slab;
   std::string TestOutput;  // print into this file instead of the slab's destination
+  std::int32_t BandRows = 0;  // rows per band, 0 for the engine's rule
   TJobSettingOptions Settings;
 };
 
-/// 0 only when every printer row was sent; the summary goes to `out`,
-/// progress and reasons to `err`.
-int RunPrint(const TDriverEnvironment& environment, const TPrintOptions& options, std::ostream& out,
+/// 0 only when every printer row was sent and the output put in place; the
+/// summary of this run goes to `out`, progress and reasons to `err`.
+int RunPrint(const TDriverEnvironment& environment, const TPrintCommandOptions& options, std::ostream& out,
              std::ostream& err, bool interactive);
 
 /// `slabrip xml SLAB`: the "View XML" page's text for the slab as the window would load it.

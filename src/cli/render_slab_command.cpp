@@ -103,7 +103,7 @@ int RunRenderSlab(const TRenderSlabOptions& options, std::ostream& out, std::ost
     if (!engine->LoadSlab(options.Slab)) throw TError("Unable to open RIP File");
     if (!engine->PrepareInkManager()) throw TError(engine->Message());
     engine->PrepareSpotInks();
-    engine->PrepareBuffers();
+    engine->PrepareBuffers(options.BandRows);
     const TRipSlab& slab = *engine->Slab();
     const int width = slab.RenderWidth, height = slab.RenderHeight;
     std::unique_ptr<TPngFile> image, spots, inks;

@@ -52,20 +52,21 @@ void TTerminalUi::ProcessEvents() {
   int signal = 0;
   sigwait(&interrupt, &signal);
   Interrupted_ = true;
-  if (Driver_ != nullptr) Driver_->Controls.Abort = true;
+  if (Driver_ != nullptr) Driver_->RequestAbort();
 }
 
 void TTerminalUi::Refresh() {
-  if (Driver_ == nullptr || !Driver_->View().Printing || !Driver_->Slab()) return;
-  const TRipSlab& slab = *Driver_->Slab();
-  if (slab.RipCurrRow == LastReportedRow_) return;
-  LastReportedRow_ = slab.RipCurrRow;
+  if (Driver_ == nullptr || !Driver_->View().Printing) return;
+  const TDriverView& view = Driver_->View();
+  if (view.ProgressPosition == LastReportedRow_) return;
+  LastReportedRow_ = view.ProgressPosition;
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start_).count();
-  const double done = slab.RipHeight > 0 ? static_cast<double>(slab.RipCurrRow) / slab.RipHeight : 0;
-  const double megabytes = static_cast<double>(slab.CurrPrnSize) / 1024 / 1024;
-  const std::string figures =
-      fmt::format("rows {}/{}  {:.2f} MB  {:.2f} MB/s  left {}", slab.RipCurrRow, slab.RipHeight, megabytes,
-                  seconds > 0 ? megabytes / seconds : 0.0, Duration(done > 0 ? seconds * (1 - done) / done : 0));
+  const double done =
+      view.ProgressMaximum > 0 ? static_cast<double>(view.ProgressPosition) / view.ProgressMaximum : 0;
+  const double megabytes = static_cast<double>(view.PrintedBytes) / 1024 / 1024;
+  const std::string figures = fmt::format(
+      "rows {}/{}  {:.2f} MB  {:.2f} MB/s  left {}", view.ProgressPosition, view.ProgressMaximum, megabytes,
+      seconds > 0 ? megabytes / seconds : 0.0, Duration(done > 0 ? seconds * (1 - done) / done : 0));
   if (!Interactive_) {
     fmt::print(Err_, "{}\n", figures);
     return;

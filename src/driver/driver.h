@@ -3,16 +3,14 @@
 // progress reports. The window (Qt) and the command line drive the same object.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "base/file_paths.h"
 #include "driver/driver_ui.h"
 #include "driver/host_channel.h"
 #include "driver/media_settings.h"
+#include "driver/print_run.h"
 #include "engine/rip_engine.h"
 #include "hpraster/hp_raster_job.h"
 #include "raster/bitmap32.h"
@@ -42,7 +40,7 @@ struct TDriverControls {
   THPJobSettings Job;  // ink level, direction, passes, media type id, cutter, media name and values
   bool TestOutput = false;
   std::string TestOutputFile;  // the print-jobs folder's hptest.prn
-  bool Abort = false;
+  std::int32_t BandRows = 0;   // rows per band, 0 for the engine's rule (a diagnostic of the command line)
 };
 
 /// What the window shows besides the controls.
@@ -52,19 +50,21 @@ struct TDriverView {
   std::string JobInformation = "No Job Loaded..";
   std::string Resolution = "300 DPI";
   bool PrintNowEnabled = true;
-  bool Printing = false;  // "Print Now" hidden, "Abort" shown, busy cursor
+  bool Printing = false;  // "Print Now" hidden, "Abort" shown, busy cursor, where the output goes locked
+  bool AbortRequested = false;
   int ProgressPosition = 0;
   int ProgressMaximum = 100;
+  std::int64_t PrintedBytes = 0;
   TBitmap32 Preview;
   TRectI PreviewRect{0, 0, 1, 1};
 };
 
-class TDriver {
+class TDriver : private TPrintListener {
  public:
   /// Creates the engine and the raster library object (nothing loaded).
   TDriver(TDriverEnvironment environment, TDriverUi& ui);
   /// Sends the final progress report and releases the engine.
-  ~TDriver();
+  ~TDriver() override;
   TDriver(const TDriver&) = delete;
   TDriver& operator=(const TDriver&) = delete;
 
@@ -96,34 +96,28 @@ class TDriver {
   void DeleteMedia();
 
   // The print run.
-  /// "Print Now": opens the output, starts the HP job, prints every row, ends
-  /// the job, finishes the output and closes the window.
+  /// "Print Now": prints the slab once with the controls as they are, shows
+  /// why when it did not print, and closes the window.
   void PrintNow();
-  bool OpenOutput();
-  void RunPrint();
-  void PrintRows();
-  void PollAbort();
-  void ReportProgress(std::uint8_t kind);
-  void FinishOutput();
-  void DeliverPrinterData(const std::uint8_t* data, std::size_t count);
+  /// "Abort": the print stops before its next render row.
+  void RequestAbort();
+  /// What the last "Print Now" did.
+  const TPrintOutcome& LastPrint() const { return LastPrint_; }
 
   /// The "View XML" page's text.
   std::string ViewXml();
-
-  /// Printer rows first..last (inclusive) that render row y of `renderHeight` maps to.
-  static std::pair<std::int32_t, std::int32_t> PrinterRows(std::int32_t y, std::int32_t renderHeight,
-                                                          std::int32_t ripHeight);
 
   TDriverControls Controls;
   const TDriverView& View() const { return View_; }
   const TMediaList& Media() const { return Media_; }
   const TRef<TRipSlab>& Slab() const { return Slab_; }
-  const TRef<TRipEngine>& Engine() const { return Engine_; }
   const std::string& PrinterModelId() const { return Controls.Job.PrinterModelId; }
   const HPDRLGL_PrinterInfo& PrinterInfo() const { return PrinterInfo_; }
 
  private:
-  THPRasterJob& RasterJob();
+  void ProcessEvents() override;
+  void Progress(const TPrintProgress& progress) override;
+  void Note(const std::string& text) override;
 
   TDriverEnvironment Env_;
   TDriverUi& Ui_;
@@ -134,10 +128,8 @@ class TDriver {
   TMediaList Media_;
   THostChannel Host_;
   HPDRLGL_PrinterInfo PrinterInfo_{};
-  std::unique_ptr<THPRasterJob> RasterJob_;
-  // Test output streams into a temporary file beside its target, put in place at the end.
-  std::unique_ptr<TAtomicFileWriter> TestOutput_;
-  bool OutputOpen_ = false;
+  TPrintRun* Printing_ = nullptr;  // the print under way
+  TPrintOutcome LastPrint_;
 };
 
 }  // namespace slabrip

@@ -70,17 +70,16 @@ void Close(int& fd) {
 
 enum class TOutcome {
   kAnswered,
+  kSent,      // out, its answer not waited for
+  kBlocked,   // not out: the host's queue is full
   kUnsent,    // the connection was already broken: the record may go again on a new one
   kHungUp,    // the host went away after the record went out
-  kNoAnswer,  // the host is alive but slow: keep the connection
+  kNoAnswer,  // out, but the host is slow to answer: keep the connection
 };
 
-TOutcome Transmit(int fd, std::span<const std::uint8_t> bytes, TClock::time_point deadline) {
-  // A late answer to an earlier report must not count for this one.
-  std::uint8_t reply[16];
-  while (::recv(fd, reply, sizeof reply, MSG_DONTWAIT) > 0) {
-  }
-
+/// Sends the record and, when `awaitAnswer`, waits until `deadline` for the answer.
+TOutcome Transmit(int fd, std::span<const std::uint8_t> bytes, bool awaitAnswer,
+                  TClock::time_point deadline) {
   for (;;) {
     const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (sent == static_cast<ssize_t>(bytes.size())) break;
@@ -89,10 +88,12 @@ TOutcome Transmit(int fd, std::span<const std::uint8_t> bytes, TClock::time_poin
     if (errno != EAGAIN && errno != EWOULDBLOCK) return TOutcome::kUnsent;
     // The host's queue is full: it is not reading.
     const int events = WaitFor(fd, POLLOUT, deadline);
-    if (events == 0) return TOutcome::kNoAnswer;
+    if (events == 0) return TOutcome::kBlocked;
     if (events < 0 || (events & (POLLERR | POLLHUP)) != 0) return TOutcome::kUnsent;
   }
+  if (!awaitAnswer) return TOutcome::kSent;
 
+  std::uint8_t reply[16];
   for (;;) {
     const int events = WaitFor(fd, POLLIN, deadline);
     if (events == 0) return TOutcome::kNoAnswer;
@@ -113,7 +114,7 @@ std::array<std::uint8_t, TProgressRecord::kSize> TProgressRecord::Encode() const
   StoreLe<std::uint32_t>(p + kSignatureAt, kSignature);
   StoreLe<std::int64_t>(p + kSlabIdAt, SlabID);
   p[kKindAt] = Kind;
-  p[kStatusAt] = RipStatus;
+  p[kStatusAt] = static_cast<std::uint8_t>(RipStatus);
   StoreLe<std::int32_t>(p + kHeightAt, RipHeight);
   StoreLe<std::int32_t>(p + kCurrRowAt, RipCurrRow);
   StoreLe<std::int64_t>(p + kCurrSizeAt, CurrPrnSize);
@@ -131,7 +132,7 @@ std::optional<TProgressRecord> TProgressRecord::Decode(std::span<const std::uint
   TProgressRecord record;
   record.SlabID = LoadLe<std::int64_t>(p + kSlabIdAt);
   record.Kind = p[kKindAt];
-  record.RipStatus = p[kStatusAt];
+  record.RipStatus = static_cast<TRipStatus>(p[kStatusAt]);
   record.RipHeight = LoadLe<std::int32_t>(p + kHeightAt);
   record.RipCurrRow = LoadLe<std::int32_t>(p + kCurrRowAt);
   record.CurrPrnSize = LoadLe<std::int64_t>(p + kCurrSizeAt);
@@ -170,26 +171,65 @@ bool THostChannel::Find(std::int32_t customHostHwnd) {
   return true;
 }
 
+void THostChannel::CollectAnswers() {
+  std::uint8_t reply[16];
+  while (Socket_ >= 0) {
+    const ssize_t n = ::recv(Socket_, reply, sizeof reply, MSG_DONTWAIT);
+    if (n > 0) {
+      if (Unanswered_ > 0) --Unanswered_;
+    } else if (n == 0) {
+      Disconnect();  // hung up: the next record reconnects
+    } else if (errno != EINTR) {
+      return;
+    }
+  }
+}
+
+void THostChannel::Disconnect() {
+  Close(Socket_);
+  Unanswered_ = 0;
+}
+
+bool THostChannel::Post(const TProgressRecord& record) {
+  CollectAnswers();
+  // A host still busy with the last record gets the next one, newer, instead.
+  if (Unanswered_ > 0) return false;
+  return Deliver(record, false) == TDelivery::kOut;
+}
+
 bool THostChannel::Send(const TProgressRecord& record) {
-  if (Path_.empty()) return false;
-  const auto deadline = TClock::now() + ReplyTimeout_;
+  CollectAnswers();
+  return Deliver(record, Unanswered_ == 0) == TDelivery::kAnswered;
+}
+
+THostChannel::TDelivery THostChannel::Deliver(const TProgressRecord& record, bool awaitAnswer) {
+  if (Path_.empty()) return TDelivery::kFailed;
+  const auto deadline = awaitAnswer ? TClock::now() + ReplyTimeout_ : TClock::now();
   const auto bytes = record.Encode();
   bool reconnected = false;
   if (Socket_ < 0) {
     Socket_ = Connect(Path_);
-    if (Socket_ < 0) return false;
+    if (Socket_ < 0) return TDelivery::kFailed;
     reconnected = true;
   }
-  TOutcome outcome = Transmit(Socket_, bytes, deadline);
+  TOutcome outcome = Transmit(Socket_, bytes, awaitAnswer, deadline);
   // The kept connection went stale (the host restarted): one new try.
   if (outcome == TOutcome::kUnsent && !reconnected) {
-    Close(Socket_);
+    Disconnect();
     Socket_ = Connect(Path_);
-    if (Socket_ < 0) return false;
-    outcome = Transmit(Socket_, bytes, deadline);
+    if (Socket_ < 0) return TDelivery::kFailed;
+    outcome = Transmit(Socket_, bytes, awaitAnswer, deadline);
   }
-  if (outcome == TOutcome::kUnsent || outcome == TOutcome::kHungUp) Close(Socket_);
-  return outcome == TOutcome::kAnswered;
+  switch (outcome) {
+    case TOutcome::kAnswered: return TDelivery::kAnswered;
+    case TOutcome::kSent:
+    case TOutcome::kNoAnswer: ++Unanswered_; return TDelivery::kOut;
+    case TOutcome::kBlocked: return TDelivery::kFailed;
+    case TOutcome::kUnsent:
+    case TOutcome::kHungUp: break;
+  }
+  Disconnect();
+  return TDelivery::kFailed;
 }
 
 }  // namespace slabrip

@@ -9,6 +9,8 @@
 #include <span>
 #include <string>
 
+#include "jobs/rip_status.h"
+
 namespace slabrip {
 
 struct TProgressRecord {
@@ -18,7 +20,7 @@ struct TProgressRecord {
 
   std::int64_t SlabID = 0;
   std::uint8_t Kind = kStarted;
-  std::uint8_t RipStatus = 0;
+  TRipStatus RipStatus = TRipStatus::kNone;
   std::int32_t RipHeight = 0;
   std::int32_t RipCurrRow = 0;
   std::int64_t CurrPrnSize = 0;
@@ -37,7 +39,9 @@ std::string HostSocketPath(const std::string& runtimeDir, std::int32_t customHos
 /// $XDG_RUNTIME_DIR, or /tmp when unset.
 std::string RuntimeFolder();
 
-/// The connection to the host, found once and then kept.
+/// The connection to the host, found once and then kept. A host that has not
+/// answered a record is not waited for again until it answers, so a silent
+/// host never holds a print back.
 class THostChannel {
  public:
   explicit THostChannel(std::string runtimeDir, std::chrono::milliseconds replyTimeout = std::chrono::seconds(3));
@@ -49,17 +53,29 @@ class THostChannel {
   /// host socket (CustomHostHwnd not 0), else the well-known one when it
   /// exists. Not checked again once found.
   bool Find(std::int32_t customHostHwnd);
-  /// Sends the record and waits for the one-byte reply; false when the host
-  /// refused, hung up or did not answer in time (the print goes on).
+  /// Sends the record without waiting for its answer; nothing goes while the
+  /// host still owes the answer to an earlier one. True when it went out.
+  bool Post(const TProgressRecord& record);
+  /// Sends the record and waits (bounded) for the one-byte reply, unless the
+  /// host still owes an earlier answer: then it goes out unwaited. True when
+  /// answered; false when the host refused, hung up or did not answer in time.
   bool Send(const TProgressRecord& record);
   /// The socket's path once found.
   const std::string& Path() const { return Path_; }
 
  private:
+  enum class TDelivery { kAnswered, kOut, kFailed };
+
+  /// Counts the answers that came since the last record; notices a hang-up.
+  void CollectAnswers();
+  void Disconnect();
+  TDelivery Deliver(const TProgressRecord& record, bool awaitAnswer);
+
   std::string RuntimeDir_;
   std::chrono::milliseconds ReplyTimeout_;
   std::string Path_;
   int Socket_ = -1;
+  int Unanswered_ = 0;  // records out on this connection whose answer has not come
 };
 
 }  // namespace slabrip

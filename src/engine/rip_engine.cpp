@@ -131,7 +131,7 @@ void TRipEngine::PrepareSpotInks() {
   }
 }
 
-void TRipEngine::PrepareBuffers() {
+void TRipEngine::PrepareBuffers(std::int32_t bandRows) {
   if (!Slab_) throw TError("No RipFile loaded");
   const std::int32_t width = Slab_->RenderWidth;
   if (width <= 0 || Slab_->RenderHeight <= 0)
@@ -140,8 +140,13 @@ void TRipEngine::PrepareBuffers() {
   if (!InkManager_ || !InkManager_->Ready() || !InkManager_->FirstTable())
     throw TError(fmt::format("{}: no colour tables are prepared for its media", Slab_->FileName));
   const float scale = Slab_->RenderDPI / 25.4f;
-  BandTransform_ = {0, 0, scale, 0, 0, scale};
-  BandHeight_ = std::max(static_cast<std::int32_t>(kBandPixels / static_cast<std::uint32_t>(width)), kMinBandHeight);
+  SlabTransform_ = {0, 0, scale, 0, 0, scale};
+  if (bandRows < 0)
+    throw TError(fmt::format("{}: a band of {} rows cannot be drawn", Slab_->FileName, bandRows));
+  BandHeight_ = bandRows > 0
+                    ? std::min(bandRows, Slab_->RenderHeight)
+                    : std::max(static_cast<std::int32_t>(kBandPixels / static_cast<std::uint32_t>(width)),
+                               kMinBandHeight);
   BandTop_ = INT32_MAX;
   BandsDrawn_ = 0;
   Band_.SetSize(width, BandHeight_);
@@ -188,8 +193,6 @@ void TRipEngine::PrepareRow(int y) {
 void TRipEngine::RenderBand(int y) {
   if (BandTop_ != INT32_MAX && y >= BandTop_ && y < BandTop_ + BandHeight_) return;
   BandTop_ = (y / BandHeight_) * BandHeight_;
-  BandTransform_.Dx = 0;
-  BandTransform_.Dy = static_cast<float>(-BandTop_);
   Band_.Fill(0xFFFFFFFF);
   SpotMap_.Fill(0);
   ++BandsDrawn_;
@@ -198,6 +201,7 @@ void TRipEngine::RenderBand(int y) {
   renderer->SpotMap = &SpotMap_;
   renderer->SpotMode = true;
   renderer->EmbeddedFileMode = true;
+  renderer->TargetTop = BandTop_;
   DrawAlignMarks(*renderer);
   for (const TRipJobPos& placement : Slab_->Placements) DrawPlacedJob(placement, *renderer);
   // A job's correction converts with its own table; the engine's lookups stay on the ink tables.
@@ -220,24 +224,20 @@ void TRipEngine::DrawPlacedJob(const TRipJobPos& placement, TcmfRender& renderer
                                     TPointF{clip.MinX, clip.MaxY}};
   const std::array<TPointF, 3> to{place.Map({placed.MinX, placed.MinY}), place.Map({placed.MaxX, placed.MinY}),
                                   place.Map({placed.MinX, placed.MaxY})};
-  const TAffine documentToBand = Compose(TransformBetween(from, to), BandTransform_);
-  const TMatrixObj view(documentToBand);
+  const TAffine documentToSlab = Compose(TransformBetween(from, to), SlabTransform_);
+  const TMatrixObj view(documentToSlab);
   {
     TCairoSurface surface = SurfaceOver(Band_);
     TCairo cr(cairo_create(surface.get()));
-    if (job->IsClipped) {
-      const TRectF box = view.MapRect(clip);
-      cairo_rectangle(cr.get(), box.MinX, box.MinY, double{box.MaxX} - box.MinX, double{box.MaxY} - box.MinY);
-      cairo_clip(cr.get());
-    }
-    renderer.Render(*job->Document, cr.get(), clip, view);
+    renderer.Render(*job->Document, cr.get(), clip, view, job->IsClipped);
     cairo_surface_flush(surface.get());
   }
   if (job->CorrectionLut) {
-    const TRectF box = TMatrixObj(BandTransform_).MapRectToPixels(placement.PlacedBounds());
-    ApplyCorrectionLut(box, *job->CorrectionLut);
+    const TRectF box = TMatrixObj(SlabTransform_).MapRectToPixels(placement.PlacedBounds());
+    const auto top = static_cast<float>(BandTop_);  // whole pixels: exact
+    ApplyCorrectionLut({box.MinX, box.MinY - top, box.MaxX, box.MaxY - top}, *job->CorrectionLut);
   }
-  if (job->Marks) job->Marks->DrawMarks(&renderer, Compose(place, BandTransform_), 1, 0);
+  if (job->Marks) job->Marks->DrawMarks(&renderer, Compose(place, SlabTransform_), 1, 0);
 }
 
 void TRipEngine::ApplyCorrectionLut(TRectF rect, TColorLut33Obj& table) {
@@ -255,7 +255,7 @@ void TRipEngine::DrawAlignMarks(TcmfRender& renderer) {
   const TRipSlab& s = *Slab_;
   if (s.AlignMarks <= 0 && s.AlignMarkCmd.empty()) return;
   auto marks = MakeRef<TPrintMarks>();
-  TAffine transform = BandTransform_;
+  TAffine transform = SlabTransform_;
   if (!s.AlignMarkCmd.empty()) {
     const TRectF frame{s.AlignPosMinX, s.AlignPosMinY, s.AlignPosMaxX, s.AlignPosMaxY};
     if (s.AlignPosRot90 == 1) {
@@ -267,7 +267,7 @@ void TRipEngine::DrawAlignMarks(TcmfRender& renderer) {
                                         TPointF{layout.MinX, layout.MaxY}};
       const std::array<TPointF, 3> to{TPointF{frame.MaxX, frame.MinY}, TPointF{frame.MaxX, frame.MaxY},
                                       TPointF{frame.MinX, frame.MinY}};
-      transform = Compose(TransformBetween(from, to), BandTransform_);
+      transform = Compose(TransformBetween(from, to), SlabTransform_);
       marks->AddCommandMarks(layout, s.AlignMarkCmd);
     } else {
       marks->AddCommandMarks(frame, s.AlignMarkCmd);

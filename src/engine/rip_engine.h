@@ -13,7 +13,6 @@
 #include "colour/colour_lookup.h"
 #include "colour/expansion_tables.h"
 #include "colour/ink_manager.h"
-#include "engine/output_channel.h"
 #include "jobs/rip_slab.h"
 #include "raster/bitmap32.h"
 #include "raster/word_map.h"
@@ -47,9 +46,10 @@ public:
   bool PrepareInkManager();
   /// Gives every flagged spot colour of every job a palette entry.
   void PrepareSpotInks();
-  /// Sizes the band, spot map and ink row; throws TError naming the slab when
-  /// its RenderWidth cannot be rendered or no colour tables are prepared.
-  void PrepareBuffers();
+  /// Sizes the band (`bandRows` rows, 0: about kBandPixels), spot map and ink
+  /// row and starts the ink row afresh; throws TError naming the slab when its
+  /// RenderWidth cannot be rendered or no colour tables are prepared.
+  void PrepareBuffers(std::int32_t bandRows = 0);
   /// Render row y as eight ink values per pixel in the ink row's input.
   void PrepareRow(int y);
   /// Draws the band that holds render row y, unless it is held already.
@@ -71,9 +71,8 @@ public:
   std::string PrintJobsFolder;
   std::string DriversFolder;
   bool TwoBitOutput = true;
-  TOutputChannel Output;
 
-private:
+ private:
   void DrawPlacedJob(const TRipJobPos& placement, TcmfRender& renderer);
   void ApplyCorrectionLut(TRectF rect, TColorLut33Obj& table);
   void DrawAlignMarks(TcmfRender& renderer);
@@ -85,7 +84,7 @@ private:
   TRef<TInkRowEx> InkRow_;
   std::string SlabFile_;
   std::int32_t BandHeight_ = 0;
-  TAffine BandTransform_;
+  TAffine SlabTransform_;  // millimetres to render pixels of the whole slab; bands are rows of it
   std::int32_t BandTop_ = INT32_MAX;
   std::int64_t BandsDrawn_ = 0;
   TColourLookup Lookup_;

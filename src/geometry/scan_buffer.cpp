@@ -19,15 +19,19 @@ double SquaredDistanceFromChord(TPointD m, TPointD a, TPointD b) {
 
 }  // namespace
 
-TScanBuffer::TScanBuffer(int rowCount) : Rows_(static_cast<std::size_t>(std::max(rowCount, 0))) {}
+TScanBuffer::TScanBuffer(int rowCount, int firstRow)
+    : Rows_(static_cast<std::size_t>(std::max(rowCount, 0))), First_(firstRow) {}
 
 void TScanBuffer::AddLine(TPointD p, TPointD q) {
   if (Rows_.empty()) return;
-  const double rows = static_cast<double>(Rows_.size());
+  const double top = First_;
+  const double end = top + static_cast<double>(Rows_.size());
   const double ya = p.Y, yb = q.Y;
   if (!std::isfinite(p.X) || !std::isfinite(q.X) || !std::isfinite(ya) || !std::isfinite(yb)) return;
-  if ((ya <= 0 && yb <= 0) || (ya >= rows && yb >= rows) || ya == yb) return;
-  const auto rowOf = [rows](double y) { return static_cast<int>(std::clamp(y, 0.0, rows - 1) + 0.5); };
+  if ((ya <= top && yb <= top) || (ya >= end && yb >= end) || ya == yb) return;
+  const auto rowOf = [top, end](double y) {
+    return static_cast<int>(std::floor(std::clamp(y, top, end - 1) + 0.5));
+  };
   const int ra = rowOf(ya), rb = rowOf(yb);
   const double dy = yb - ya;
   const int first = dy > 0 ? ra : rb;
@@ -35,7 +39,7 @@ void TScanBuffer::AddLine(TPointD p, TPointD q) {
   for (int y = first; y < last; ++y) {
     const double v = (y + 0.5 - ya) / dy;
     if (v >= 0 && v <= 1)
-      Rows_[static_cast<std::size_t>(y)].push_back(static_cast<float>(p.X + v * (q.X - p.X)));
+      Rows_[static_cast<std::size_t>(y - First_)].push_back(static_cast<float>(p.X + v * (q.X - p.X)));
   }
 }
 
@@ -62,8 +66,8 @@ void TScanBuffer::Finish() {
 
 std::vector<TScanSpan> TScanBuffer::SpansOfRow(int y) const {
   std::vector<TScanSpan> spans;
-  if (y < 0 || static_cast<std::size_t>(y) >= Rows_.size()) return spans;
-  const auto& row = Rows_[static_cast<std::size_t>(y)];
+  if (y < First_ || static_cast<std::size_t>(y - First_) >= Rows_.size()) return spans;
+  const auto& row = Rows_[static_cast<std::size_t>(y - First_)];
   for (std::size_t i = 0; i + 1 < row.size(); i += 2) {
     const float a = row[i], b = row[i + 1];
     spans.push_back({y, a, b, b > a ? 1 : (b < a ? -1 : 0)});

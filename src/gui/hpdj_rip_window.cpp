@@ -269,14 +269,15 @@ void THPDJRipFr2::ConnectControls() {
           [this](const QString& text) { Collect([&](TDriverControls& c) { c.Job.Passes = FromQt(text); }); });
 
   connect(W_.TestOutput, &QCheckBox::toggled, this, [this](bool on) {
-    W_.TestOutputBox->setEnabled(on);
+    W_.TestOutputBox->setEnabled(on && !Driver_->View().Printing);
     Collect([&](TDriverControls& c) { c.TestOutput = on; });
   });
   connect(W_.TestOutputFile, &QLineEdit::textChanged, this, [this](const QString& text) {
     Collect([&](TDriverControls& c) { c.TestOutputFile = FromQt(text); });
   });
-  connect(W_.Abort, &QCheckBox::toggled, this,
-          [this](bool on) { Collect([&](TDriverControls& c) { c.Abort = on; }); });
+  connect(W_.Abort, &QCheckBox::toggled, this, [this](bool on) {
+    if (on && !Refreshing_) Driver_->RequestAbort();
+  });
 
   connect(W_.MediaTypeId, &QLineEdit::textChanged, this, [this](const QString& text) {
     Collect([&](TDriverControls& c) { c.Job.MediaTypeId = FromQt(text); });
@@ -372,15 +373,17 @@ void THPDJRipFr2::Refresh() {
   W_.SlabFile->setEnabled(!view.Printing);
   W_.SlabFileBrowse->setEnabled(!view.Printing);
   W_.Reload->setEnabled(!view.Printing);
+  // Where the printer data goes is fixed once the print begins.
+  W_.TestOutput->setEnabled(!view.Printing);
 
   SetText(W_.SlabFile, c.SlabFile);
   W_.InkLevel->setCurrentIndex(c.Job.HighInkLevel ? 1 : 0);
   W_.Direction->setCurrentIndex(c.Job.Unidirectional ? 1 : 0);
   if (W_.Passes->currentText() != ToQt(c.Job.Passes)) W_.Passes->setEditText(ToQt(c.Job.Passes));
   W_.TestOutput->setChecked(c.TestOutput);
-  W_.TestOutputBox->setEnabled(c.TestOutput);
+  W_.TestOutputBox->setEnabled(c.TestOutput && !view.Printing);
   SetText(W_.TestOutputFile, c.TestOutputFile);
-  W_.Abort->setChecked(c.Abort);
+  W_.Abort->setChecked(view.AbortRequested);
   SetText(W_.MediaTypeId, c.Job.MediaTypeId);
   W_.Cutter->setChecked(c.Job.Cutter);
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPixmap>
 #include <algorithm>
+#include <csignal>
 #include <iostream>
 #include <string_view>
 
@@ -57,6 +58,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("slabrip-gui"));
   CLI11_PARSE(app, argc, argv);
 
+  // A file-size limit must fail the write that crosses it, so the print can say so, not kill the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   slabrip::TDriverEnvironment env = slabrip::TDriverEnvironment::FromProcess(mediaSettings);
   env.IccFolder = WithTrailingSlash(iccFolder);
   env.DriversFolder = WithTrailingSlash(driversFolder);

@@ -30,6 +30,12 @@ std::int64_t PageLength(std::int32_t pixels, float dpi, std::int32_t marginA, st
   return RoundClamp(length, INT32_MIN, INT32_MAX) + marginA + marginB;
 }
 
+// An empty message would leave the operator with nothing to go on.
+std::string ResultText(std::int32_t result) {
+  std::string text = HPErrorText(result);
+  return text.empty() ? fmt::format("The HP raster library failed with code {}", result) : text;
+}
+
 void AppendElement(std::string& xml, const char* name, const std::string& value) {
   fmt::format_to(std::back_inserter(xml), "<{0}>{1}</{0}>", name, value);
 }
@@ -133,9 +139,7 @@ bool THPRasterJob::StartHPJob() {
   const auto check = [this](std::int32_t result) {
     if (result == 0) return;
     if (DeliveryError_) std::rethrow_exception(DeliveryError_);
-    std::string text = HPErrorText(result);
-    // An empty message would leave the operator with nothing to go on.
-    throw TError(text.empty() ? fmt::format("The HP raster library failed with code {}", result) : text);
+    throw TError(ResultText(result));
   };
   check(Lib_.JobStart(&JobHandle_, jobInfo.c_str()));
   check(Lib_.PageStart(JobHandle_, pageInfo.c_str()));
@@ -161,15 +165,25 @@ void THPRasterJob::SendRow(const TInkRowEx& row) {
   for (std::size_t i = 0; i < planes; ++i)
     std::memcpy(RowBuffer_.data() + i * rowBytes, row.OutputChannel(static_cast<int>(i))->PackedBytes(), rowBytes);
   std::fill(RowBuffer_.begin() + static_cast<std::ptrdiff_t>(planes * rowBytes), RowBuffer_.end(), 0);
-  LastRowResult_ = Lib_.RasterRow != nullptr ? Lib_.RasterRow(JobHandle_, RowBuffer_.data()) : HPDRLGL_GENERAL_ERROR;
-  if (LastRowResult_ != 0 && Slab_ != nullptr) Slab_->AbortRequested = true;
+  const std::int32_t result =
+      Lib_.RasterRow != nullptr ? Lib_.RasterRow(JobHandle_, RowBuffer_.data()) : HPDRLGL_GENERAL_ERROR;
+  if (result == 0) return;
+  if (DeliveryError_) std::rethrow_exception(DeliveryError_);
+  throw TError("the HP raster library refused the row: " + ResultText(result));
 }
 
 void THPRasterJob::EndHPJob() {
   if (JobHandle_ == nullptr) return;
   // A failed end keeps the handle, so the destructor can still release the job.
-  for (auto end : {Lib_.RasterEnd, Lib_.PageEnd, Lib_.JobEnd})
-    if (end == nullptr || end(JobHandle_) != 0) AssertionFailure(kUnit, __LINE__);
+  for (auto end : {Lib_.RasterEnd, Lib_.PageEnd, Lib_.JobEnd}) {
+    const std::int32_t result = end != nullptr ? end(JobHandle_) : HPDRLGL_UNEXPECTED_CALL;
+    if (result == 0) continue;
+    // The last data could not be delivered: that is the reason, not the end call.
+    if (DeliveryError_) std::rethrow_exception(DeliveryError_);
+    // Only a call out of order is this program's own fault.
+    if (result == HPDRLGL_UNEXPECTED_CALL) AssertionFailure(kUnit, __LINE__);
+    throw TError("the HP raster library could not end the job: " + ResultText(result));
+  }
   // The library freed the handle with the job: never hand it on again.
   JobHandle_ = nullptr;
 }

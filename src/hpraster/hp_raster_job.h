@@ -51,15 +51,18 @@ class THPRasterJob {
   /// Puts the ink channels into plane order (K C M Y, then light C and M).
   static void ConfigurePlanes(TInkRowEx& row);
   /// Hands one printer row of the packed channels to the library (after
-  /// ExpandDitherPack). A failed call sets the slab's AbortRequested.
+  /// ExpandDitherPack). Throws TError when the library refuses it, with the
+  /// delivery's own error when the printer data could not be kept.
   void SendRow(const TInkRowEx& row);
   /// Ends raster, page and job when a job was started, also after a failure.
+  /// A failed end call throws: the delivery's error when the last data could
+  /// not be kept, "Assertion failure" for a call out of order, else a TError
+  /// with the library's text.
   void EndHPJob();
 
   /// The text of the "View XML" page: sizes and the three documents.
   std::string ViewXmlText();
 
-  std::int32_t LastRowResult() const { return LastRowResult_; }
   /// Why the printer data could not be kept, when the sink threw.
   std::exception_ptr DeliveryError() const { return DeliveryError_; }
   /// The address and user value written into the job ticket.
@@ -75,7 +78,6 @@ class THPRasterJob {
   TRef<TRipSlab> Slab_;
   HPDRLGL_JobHandle JobHandle_ = nullptr;
   std::vector<std::uint8_t> RowBuffer_;
-  std::int32_t LastRowResult_ = 0;
   std::exception_ptr DeliveryError_;
 };
 

@@ -70,7 +70,8 @@ void TRipSlab::ReadInfo(const TqlInifile& ini) {
   PrintMethod = ini.ReadInteger(kInfo, "PrintMethod", PrintMethod);
   AlignMarks = ini.ReadInteger(kInfo, "AlignMarks", AlignMarks);
   UseAutoCrop = ini.ReadBool(kInfo, "UseAutoCrop", UseAutoCrop);
-  RipStatus = ReadInRange<std::uint8_t>(ini, kInfo, "RipStatus", RipStatus);
+  RipStatus = static_cast<TRipStatus>(
+      ReadInRange<std::uint8_t>(ini, kInfo, "RipStatus", static_cast<std::uint8_t>(RipStatus)));
   RipWidth = ini.ReadInteger(kInfo, "RipWidth", RipWidth);
   RipHeight = ini.ReadInteger(kInfo, "RipHeight", RipHeight);
   RenderWidth = ini.ReadInteger(kInfo, "RenderWidth", RenderWidth);
@@ -162,7 +163,7 @@ void TRipSlab::SaveStatus() const {
   ini.WriteInteger(kInfo, "RipHeight", RipHeight);
   ini.WriteInteger(kInfo, "RenderWidth", RenderWidth);
   ini.WriteInteger(kInfo, "RenderHeight", RenderHeight);
-  ini.WriteInteger(kInfo, "RipStatus", RipStatus);
+  ini.WriteInteger(kInfo, "RipStatus", StatusCode(RipStatus));
   // Byte counts go through the float writer, which gives plain integers below 10^15.
   ini.WriteFloat(kInfo, "CurrPrnSize", static_cast<double>(CurrPrnSize));
   ini.WriteFloat(kInfo, "SentPrnSize", static_cast<double>(SentPrnSize));

@@ -9,6 +9,7 @@
 #include "base/ref_obj.h"
 #include "jobs/rip_job.h"
 #include "jobs/rip_job_pos.h"
+#include "jobs/rip_status.h"
 
 namespace slabrip {
 
@@ -70,7 +71,7 @@ class TRipSlab : public TRefObj {
   float AlignPosMinX = 0;
   float AlignPosMaxX = 0;
   float AlignPosMaxY = 0;
-  std::uint8_t RipStatus = 0;
+  TRipStatus RipStatus = TRipStatus::kNone;
   std::int32_t RipWidth = 0;
   std::int32_t RipHeight = 0;
   std::int32_t RenderWidth = 0;
@@ -78,7 +79,6 @@ class TRipSlab : public TRefObj {
   std::int64_t CurrPrnSize = 0;
   std::int64_t SentPrnSize = 0;
   std::int32_t RipCurrRow = 0;
-  bool AbortRequested = false;
   float SendProgress = 0;
   float RipProgress = 0;
   bool UseAutoCrop = false;

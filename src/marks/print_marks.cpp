@@ -188,8 +188,7 @@ void TPrintMarks::AddCommandMarks(const TRectF& frame, std::string_view command)
 
 void TPrintMarks::DrawMarks(TcmfRender* renderer, const TAffine& transform, int black, int white) const {
   if (renderer == nullptr || renderer->TargetBitmap == nullptr) return;
-  const TBitmap32& target = *renderer->TargetBitmap;
-  renderer->SetView(TMatrixObj(transform), TRectD{0, 0, double(target.Width()), double(target.Height())});
+  renderer->SetView(TMatrixObj(transform), renderer->TargetRect());
   for (const auto& mark : Marks_)
     if (mark->Outline) renderer->RenderSpotCurve(mark->Cmyk[3] > 0.5f ? black : white, *mark->Outline, 0);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "base/rounding.h"
 #include "document/cmf_reader.h"
@@ -14,6 +15,23 @@ namespace {
 
 // cairo keeps coordinates in 24.8 fixed point; beyond this they would wrap.
 constexpr double kCoordinateLimit = 4'000'000;
+
+// Rows of the strips that patterns sampling through a matrix are painted in.
+constexpr int kStripRows = 64;
+
+// A pattern whose pixels cairo takes as they are: a colour, or a bitmap moved
+// by whole pixels. Any other is resampled through a fixed-point matrix.
+bool SamplesInPlace(cairo_pattern_t* pattern) {
+  const cairo_pattern_type_t type = cairo_pattern_get_type(pattern);
+  if (type == CAIRO_PATTERN_TYPE_SOLID) return true;
+  if (type != CAIRO_PATTERN_TYPE_SURFACE) return false;
+  cairo_matrix_t m;
+  cairo_pattern_get_matrix(pattern, &m);
+  return m.xx == 1 && m.yy == 1 && m.xy == 0 && m.yx == 0 && m.x0 == std::floor(m.x0) &&
+         m.y0 == std::floor(m.y0);
+}
+
+int FloorDiv(int a, int b) { return a / b - (a % b != 0 && (a < 0) != (b < 0) ? 1 : 0); }
 
 TRectF Normalised(const TRectF& r) {
   return {std::min(r.MinX, r.MaxX), std::min(r.MinY, r.MaxY), std::max(r.MinX, r.MaxX),
@@ -61,20 +79,31 @@ void TcmfRender::SetView(const TMatrixObj& view, const TRectD& deviceClip) {
   DeviceClip_ = deviceClip;
 }
 
-void TcmfRender::Render(const TcmfFile& document, cairo_t* cr, const TRectF& visible,
-                        const TMatrixObj& view) {
+TRectD TcmfRender::TargetRect() const {
+  if (TargetBitmap == nullptr) return {};
+  return {0, static_cast<double>(TargetTop), static_cast<double>(TargetBitmap->Width()),
+          static_cast<double>(TargetTop) + TargetBitmap->Height()};
+}
+
+void TcmfRender::Render(const TcmfFile& document, cairo_t* cr, const TRectF& visible, const TMatrixObj& view,
+                        bool clipToVisible) {
   SetView(view, visible);
-  // Work that scales with the clip (gradients drawn into bitmaps) stays within the band.
-  cairo_surface_t* target = cairo_get_target(cr);
-  if (cairo_surface_get_type(target) == CAIRO_SURFACE_TYPE_IMAGE) {
-    DeviceClip_.Left = std::max(DeviceClip_.Left, 0.0);
-    DeviceClip_.Top = std::max(DeviceClip_.Top, 0.0);
-    DeviceClip_.Right = std::min(DeviceClip_.Right, double(cairo_image_surface_get_width(target)));
-    DeviceClip_.Bottom = std::min(DeviceClip_.Bottom, double(cairo_image_surface_get_height(target)));
-  }
   Document_ = &document;
   Cairo_ = cr;
   cairo_save(cr);
+  // A shift by whole rows is exact in cairo's fixed point: every band draws
+  // the coordinates of the whole picture.
+  cairo_translate(cr, 0, -TargetTop);
+  if (clipToVisible) {
+    cairo_rectangle(cr, DeviceClip_.Left, DeviceClip_.Top, DeviceClip_.Right - DeviceClip_.Left,
+                    DeviceClip_.Bottom - DeviceClip_.Top);
+    cairo_clip(cr);
+  }
+  // Work that scales with the clip (gradients drawn into bitmaps) stays within the band.
+  TRectD clip;
+  cairo_clip_extents(cr, &clip.Left, &clip.Top, &clip.Right, &clip.Bottom);
+  DeviceClip_ = {std::max(DeviceClip_.Left, clip.Left), std::max(DeviceClip_.Top, clip.Top),
+                 std::min(DeviceClip_.Right, clip.Right), std::min(DeviceClip_.Bottom, clip.Bottom)};
   cairo_set_antialias(cr, CAIRO_ANTIALIAS_BEST);
   cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
   if (document.Root)
@@ -112,10 +141,17 @@ bool TcmfRender::AppendPath(const TGeoCurve& curve) {
   const TGeoPath path = curve.BuildPath(&View_.Matrix(), kTolerance);
   cairo_new_path(Cairo_);
   bool any = false;
+  PathBox_ = {kCoordinateLimit, kCoordinateLimit, -kCoordinateLimit, -kCoordinateLimit};
   const auto clampTo = [](double v) { return std::clamp(v, -kCoordinateLimit, kCoordinateLimit); };
   for (const TPathCommand& c : path) {
     for (const TPointD& p : c.P)
       if (!std::isfinite(p.X) || !std::isfinite(p.Y)) return false;  // a broken curve draws nothing
+    const int points = c.Op == TPathCommand::kCurveTo ? 3 : c.Op == TPathCommand::kClose ? 0 : 1;
+    for (int i = 0; i < points; ++i) {
+      const TPointD p = c.P[static_cast<std::size_t>(i)];
+      PathBox_ = {std::min(PathBox_.Left, clampTo(p.X)), std::min(PathBox_.Top, clampTo(p.Y)),
+                  std::max(PathBox_.Right, clampTo(p.X)), std::max(PathBox_.Bottom, clampTo(p.Y))};
+    }
     switch (c.Op) {
       case TPathCommand::kMoveTo: cairo_move_to(Cairo_, clampTo(c.P[0].X), clampTo(c.P[0].Y)); break;
       case TPathCommand::kLineTo: cairo_line_to(Cairo_, clampTo(c.P[0].X), clampTo(c.P[0].Y)); break;
@@ -128,6 +164,59 @@ bool TcmfRender::AppendPath(const TGeoCurve& curve) {
     any = true;
   }
   return any;
+}
+
+// cairo samples a pattern that scales or turns through a fixed-point matrix
+// that it fits around the middle of the area drawn; drawn straight into a band,
+// that middle, and with it the sampled pixels, would move with the band. The
+// pattern is painted instead into strips fixed on the picture, the same
+// whatever the band, and the path is filled from their pixels.
+void TcmfRender::FillPath(cairo_pattern_t* pattern, cairo_fill_rule_t rule) {
+  cairo_set_fill_rule(Cairo_, rule);
+  if (SamplesInPlace(pattern)) {
+    cairo_set_source(Cairo_, pattern);
+    cairo_fill(Cairo_);
+    return;
+  }
+  const double left = std::floor(std::max(PathBox_.Left, DeviceClip_.Left));
+  const double top = std::floor(std::max(PathBox_.Top, DeviceClip_.Top));
+  const double right = std::ceil(std::min(PathBox_.Right, DeviceClip_.Right));
+  const double bottom = std::ceil(std::min(PathBox_.Bottom, DeviceClip_.Bottom));
+  if (!(left < right && top < bottom)) {
+    cairo_new_path(Cairo_);
+    return;
+  }
+  const int x = static_cast<int>(left), y = static_cast<int>(top);
+  const int width = static_cast<int>(right) - x, height = static_cast<int>(bottom) - y;
+  TCairoSurface area(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+  TCairoSurface strip(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, kStripRows));
+  if (cairo_surface_status(area.get()) != CAIRO_STATUS_SUCCESS ||
+      cairo_surface_status(strip.get()) != CAIRO_STATUS_SUCCESS) {
+    cairo_new_path(Cairo_);
+    return;
+  }
+  cairo_surface_flush(area.get());
+  unsigned char* areaRows = cairo_image_surface_get_data(area.get());
+  const unsigned char* stripRows = cairo_image_surface_get_data(strip.get());
+  const auto areaStride = static_cast<std::size_t>(cairo_image_surface_get_stride(area.get()));
+  const auto stripStride = static_cast<std::size_t>(cairo_image_surface_get_stride(strip.get()));
+  for (int stripTop = FloorDiv(y, kStripRows) * kStripRows; stripTop < y + height; stripTop += kStripRows) {
+    {
+      TCairo cr(cairo_create(strip.get()));
+      cairo_translate(cr.get(), -x, -stripTop);
+      cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);
+      cairo_set_source(cr.get(), pattern);
+      cairo_paint(cr.get());
+    }
+    cairo_surface_flush(strip.get());
+    for (int row = std::max(stripTop, y); row < std::min(stripTop + kStripRows, y + height); ++row)
+      std::memcpy(areaRows + static_cast<std::size_t>(row - y) * areaStride,
+                  stripRows + static_cast<std::size_t>(row - stripTop) * stripStride,
+                  4 * static_cast<std::size_t>(width));
+  }
+  cairo_surface_mark_dirty(area.get());
+  cairo_set_source_surface(Cairo_, area.get(), x, y);
+  cairo_fill(Cairo_);
 }
 
 void TcmfRender::DrawGeometry(const TcmfGeo& geo) {
@@ -147,9 +236,7 @@ void TcmfRender::DrawGeometry(const TcmfGeo& geo) {
     } else if (spot >= 0) {
       RenderSpotCurve(spot, *geo.FillCurve, a.Transparency());
     } else if (const auto brush = FillBrush(a); brush && AppendPath(*geo.FillCurve)) {
-      cairo_set_fill_rule(Cairo_, CAIRO_FILL_RULE_EVEN_ODD);
-      cairo_set_source(Cairo_, brush->Pattern());
-      cairo_fill(Cairo_);
+      FillPath(brush->Pattern(), CAIRO_FILL_RULE_EVEN_ODD);
     }
   }
   if (geo.OutlineCurve) {
@@ -157,9 +244,7 @@ void TcmfRender::DrawGeometry(const TcmfGeo& geo) {
     if (spot >= 0) {
       RenderSpotCurve(spot, *geo.OutlineCurve, a.Transparency());
     } else if (const auto brush = OutlineBrush(a.OutlineCode()); brush && AppendPath(*geo.OutlineCurve)) {
-      cairo_set_fill_rule(Cairo_, CAIRO_FILL_RULE_WINDING);
-      cairo_set_source(Cairo_, brush->Pattern());
-      cairo_fill(Cairo_);
+      FillPath(brush->Pattern(), CAIRO_FILL_RULE_WINDING);
     }
   }
 }
@@ -259,9 +344,7 @@ void TcmfRender::DrawImage(const TcmfImage& image) {
   auto pattern = TexturePattern(*lock.Bitmap, DeviceParallelogram(image.Placement, View_.Matrix()),
                                 TTextureWrap::kClamp);
   if (!pattern || !AppendPath(*image.Outline)) return;
-  cairo_set_fill_rule(Cairo_, CAIRO_FILL_RULE_WINDING);
-  cairo_set_source(Cairo_, pattern.get());
-  cairo_fill(Cairo_);
+  FillPath(pattern.get(), CAIRO_FILL_RULE_WINDING);
 }
 
 // The embedded file, decoded once and held through the bitmap cache, drawn
@@ -283,14 +366,7 @@ bool TcmfRender::DrawEmbeddedImage(const TcmfImage& image) {
   auto pattern = TexturePattern(*lock.Bitmap, DeviceParallelogram(image.Placement, View_.Matrix()),
                                 TTextureWrap::kClamp);
   if (!pattern) return false;
-  cairo_save(Cairo_);
-  if (AppendPath(*image.Outline)) {
-    cairo_set_fill_rule(Cairo_, CAIRO_FILL_RULE_WINDING);
-    cairo_clip(Cairo_);
-    cairo_set_source(Cairo_, pattern.get());
-    cairo_paint(Cairo_);
-  }
-  cairo_restore(Cairo_);
+  if (AppendPath(*image.Outline)) FillPath(pattern.get(), CAIRO_FILL_RULE_WINDING);
   return true;
 }
 
@@ -303,11 +379,12 @@ void TcmfRender::RenderSpotCurve(int channel, const TGeoCurve& curve, std::uint3
   const TRectF pixels = View_.MapRectToPixels(bounds);
   const double left = std::max({double{pixels.MinX}, 0.0, std::floor(DeviceClip_.Left)});
   const double right = std::min({double{pixels.MaxX}, double(width), std::ceil(DeviceClip_.Right)});
-  const double top = std::max({double{pixels.MinY}, 0.0, std::floor(DeviceClip_.Top)});
-  const double bottom = std::min({double{pixels.MaxY}, double(height), std::ceil(DeviceClip_.Bottom)});
+  const double top = std::max({double{pixels.MinY}, double(TargetTop), std::floor(DeviceClip_.Top)});
+  const double bottom =
+      std::min({double{pixels.MaxY}, double(TargetTop) + height, std::ceil(DeviceClip_.Bottom)});
   if (!(left < right && top < bottom)) return;
 
-  TScanBuffer buffer(height + 1);
+  TScanBuffer buffer(height + 1, TargetTop);
   for (int c = 0; c < curve.ContourCount(); ++c)
     for (const TGeoSegment& s : curve.Segments(curve.Contour(c), &View_.Matrix())) {
       if (s.IsConic)
@@ -320,8 +397,8 @@ void TcmfRender::RenderSpotCurve(int channel, const TGeoCurve& curve, std::uint3
   const TColor32 colour = transparency == 0 ? 0x00FFFFFFu : std::min(transparency, 255u) << 24 | 0xFFFFFFu;
   const auto first = static_cast<int>(left), last = static_cast<int>(right) - 1;
   for (auto y = static_cast<int>(top); y < static_cast<int>(bottom); ++y) {
-    TColor32* row = TargetBitmap->Row(y);
-    std::uint16_t* spots = SpotMap->Row(y);
+    TColor32* row = TargetBitmap->Row(y - TargetTop);
+    std::uint16_t* spots = SpotMap->Row(y - TargetTop);
     for (const TScanSpan& span : buffer.SpansOfRow(y)) {
       const auto x0 =
           static_cast<int>(std::max<std::int64_t>(RoundClamp(span.StartX, INT32_MIN, INT32_MAX), first));

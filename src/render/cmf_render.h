@@ -14,8 +14,11 @@
 
 namespace slabrip {
 
-/// Draws documents through a view transform (document units to band pixels).
-/// The caller sets the target bitmap and spot map of the band and clears them.
+/// Draws documents through a view transform (document units to the pixels of
+/// the whole picture, a slab say) into a band of it: the target bitmap holds
+/// the picture's rows from TargetTop on. The caller sets the target bitmap and
+/// spot map of the band and clears them. A band draws exactly the pixels the
+/// same rows of a taller band would.
 class TcmfRender : public TRefObj {
  public:
   /// Flattening tolerance in device pixels, as a squared distance.
@@ -24,9 +27,11 @@ class TcmfRender : public TRefObj {
   TcmfRender();
 
   /// Draws every node of the document whose bounds meet `visible` (document
-  /// units) on `cr`, a context over the target bitmap. Anything cairo is
-  /// given is clipped to the band; coordinates beyond reason are dropped.
-  void Render(const TcmfFile& document, cairo_t* cr, const TRectF& visible, const TMatrixObj& view);
+  /// units) on `cr`, a context over the target bitmap, clipped to `visible`
+  /// when `clipToVisible`. Anything cairo is given is clipped to the band;
+  /// coordinates beyond reason are dropped.
+  void Render(const TcmfFile& document, cairo_t* cr, const TRectF& visible, const TMatrixObj& view,
+              bool clipToVisible = false);
 
   /// Scan-converts a curve into the target bitmap and spot map: white with
   /// the transparency in alpha, the spot channel in the map. Needs the target
@@ -37,12 +42,16 @@ class TcmfRender : public TRefObj {
   void SetView(const TMatrixObj& view, const TRectF& visible);
   /// The view and device clip for RenderSpotCurve outside Render (printer's marks).
   void SetView(const TMatrixObj& view, const TRectD& deviceClip);
+  /// The target bitmap's pixels in the picture's device space.
+  TRectD TargetRect() const;
 
   /// The spot channel a fill code prints with, or -1 for the normal colour path.
   int SpotChannelOf(std::uint32_t code) const;
 
   TBitmap32* TargetBitmap = nullptr;
   TWordMap* SpotMap = nullptr;
+  /// The picture's row that the target bitmap's first row holds.
+  int TargetTop = 0;
   /// Named colours bound to a spot channel are scan-converted instead of painted.
   bool SpotMode = false;
   /// Images draw from their embedded file when they carry one.
@@ -53,8 +62,11 @@ class TcmfRender : public TRefObj {
   void DrawGeometry(const TcmfGeo& geo);
   void DrawImage(const TcmfImage& image);
   bool DrawEmbeddedImage(const TcmfImage& image);
-  /// Appends the curve's device path to the context; false when it has nothing drawable.
+  /// Appends the curve's device path to the context and sets PathBox_ around
+  /// its points; false when it has nothing drawable.
   bool AppendPath(const TGeoCurve& curve);
+  /// Fills the current path with the pattern, the same for any band.
+  void FillPath(cairo_pattern_t* pattern, cairo_fill_rule_t rule);
   TRef<TcmfBrush> FillBrush(const TcmfAttributes& attributes) const;
   TRef<TcmfBrush> OutlineBrush(std::uint32_t code) const;
   std::uint32_t PenColour(std::uint32_t code) const;
@@ -67,6 +79,7 @@ class TcmfRender : public TRefObj {
   TMatrixObj View_;
   TRectF Visible_{100000, 100000, -100000, -100000};
   TRectD DeviceClip_;
+  TRectD PathBox_;
 };
 
 }  // namespace slabrip

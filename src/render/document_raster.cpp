@@ -43,9 +43,10 @@ TRasterSize RasterizeDocument(
   for (int top = 0; top < size.Height; top += bandHeight) {
     band.Fill(0xFFFFFFFF);
     spots.Fill(0);
+    renderer->TargetTop = top;
     const TMatrixObj view(TAffine{static_cast<float>(-bounds.MinX * scale),
-                                  static_cast<float>(-bounds.MinY * scale - top), static_cast<float>(scale),
-                                  0, 0, static_cast<float>(scale)});
+                                  static_cast<float>(-bounds.MinY * scale), static_cast<float>(scale), 0, 0,
+                                  static_cast<float>(scale)});
     {
       TCairoSurface surface = SurfaceOver(band);
       TCairo cr(cairo_create(surface.get()));

@@ -27,7 +27,7 @@ class TRecordingUi : public TDriverUi {
   bool Confirm(const std::string&) override { return Answer; }
   std::optional<std::string> InputBox(const std::string&, const std::string&) override { return Input; }
   void ProcessEvents() override {
-    if (Driver != nullptr && AbortAfterPolls >= 0 && Polls++ >= AbortAfterPolls) Driver->Controls.Abort = true;
+    if (Driver != nullptr && AbortAfterPolls >= 0 && Polls++ >= AbortAfterPolls) Driver->RequestAbort();
   }
   void Refresh() override {}
   void Close() override { Closed = true; }
@@ -43,21 +43,21 @@ class TRecordingUi : public TDriverUi {
 
 TEST(PrinterRows, EveryPrinterRowComesFromExactlyOneRenderRow) {
   // 2.5 and 7.5 round to even.
-  EXPECT_EQ(TDriver::PrinterRows(0, 100, 250), std::make_pair(0, 1));
-  EXPECT_EQ(TDriver::PrinterRows(1, 100, 250), std::make_pair(2, 4));
-  EXPECT_EQ(TDriver::PrinterRows(2, 100, 250), std::make_pair(5, 7));
-  EXPECT_EQ(TDriver::PrinterRows(3, 100, 250), std::make_pair(8, 9));
+  EXPECT_EQ(TPrintRun::PrinterRows(0, 100, 250), std::make_pair(0, 1));
+  EXPECT_EQ(TPrintRun::PrinterRows(1, 100, 250), std::make_pair(2, 4));
+  EXPECT_EQ(TPrintRun::PrinterRows(2, 100, 250), std::make_pair(5, 7));
+  EXPECT_EQ(TPrintRun::PrinterRows(3, 100, 250), std::make_pair(8, 9));
   for (const auto& [render, rip] : {std::pair{100, 250}, std::pair{300, 100}, std::pair{3544, 7087}}) {
     std::int32_t next = 0;
     for (std::int32_t y = 0; y < render; ++y) {
-      const auto [first, last] = TDriver::PrinterRows(y, render, rip);
+      const auto [first, last] = TPrintRun::PrinterRows(y, render, rip);
       ASSERT_EQ(first, next) << render << " " << rip << " " << y;
       next = last + 1;
     }
     EXPECT_EQ(next, rip);
   }
   for (const int y : {0, 2}) {  // 0 .. 0.33 and 0.67 .. 1: nothing to send
-    const auto [first, last] = TDriver::PrinterRows(y, 300, 100);
+    const auto [first, last] = TPrintRun::PrinterRows(y, 300, 100);
     EXPECT_GT(first, last) << y;
   }
 }
@@ -202,7 +202,7 @@ std::vector<std::vector<std::uint8_t>> EngineRows(const std::string& slabPath, c
   std::vector<std::vector<std::uint8_t>> rows;
   for (int y = 0; y < slab.RenderHeight; ++y) {
     engine->PrepareRow(y);
-    const auto [first, last] = TDriver::PrinterRows(y, slab.RenderHeight, slab.RipHeight);
+    const auto [first, last] = TPrintRun::PrinterRows(y, slab.RenderHeight, slab.RipHeight);
     for (int j = first; j <= last; ++j) {
       row.ExpandDitherPack(j);
       std::vector<std::uint8_t> planes(6 * static_cast<std::size_t>(row.RowBytes()), 0);
@@ -257,6 +257,12 @@ TEST_F(DriverTest, TestOutputHoldsEveryRowTheEngineMadeAndTheStatusIsWritten) {
   EXPECT_EQ(written.ReadInteger("Info", "RipStatus", 0), 7);
   EXPECT_EQ(written.ReadInt64("Info", "RipCurrRow", 0), 295);
   EXPECT_EQ(written.ReadString("Info", "SlabID", ""), "$0000000000000123");
+  // Under one chunk of the library: all of it arrives in the end calls, and all of it is counted.
+  const auto size = static_cast<std::int64_t>(std::filesystem::file_size(Dir.File("out/test.prn")));
+  ASSERT_LT(size, 65536);
+  EXPECT_EQ(written.ReadInt64("Info", "CurrPrnSize", 0), size);
+  EXPECT_EQ(written.ReadInt64("Info", "SentPrnSize", 0), size);
+  EXPECT_EQ(driver->LastPrint().Bytes, size);
 }
 
 TEST_F(DriverTest, APrintFileGetsTheSameDataAsTestOutput) {
@@ -270,19 +276,22 @@ TEST_F(DriverTest, APrintFileGetsTheSameDataAsTestOutput) {
   EXPECT_EQ(ReadWholeFile(Dir.File("job.prn"), 1 << 26), ReadWholeFile(Dir.File("test.prn"), 1 << 26));
 }
 
-TEST_F(DriverTest, AbortStopsBeforeTheNextRenderRowAndIsWrittenBack) {
+TEST_F(DriverTest, AbortStopsBeforeTheNextRenderRowKeepsTheEarlierPrintAndIsWrittenBack) {
   const std::string slab = WriteSlab(fmt::format("RipStatus=3\r\nPrnFilename={}\r\n", Dir.File("job.prn")));
+  Dir.Write("job.prn", "the earlier print");
   const auto driver = Start(slab);
   Ui.AbortAfterPolls = 10;
   driver->PrintNow();
   EXPECT_TRUE(Ui.Closed);
+  EXPECT_THAT(Ui.Errors, ::testing::IsEmpty());
   const TqlInifile written(slab);
   EXPECT_EQ(written.ReadInteger("Info", "RipStatus", 0), 8);
   // Ten render rows were printed: printer rows up to the tenth's last.
-  EXPECT_EQ(written.ReadInt64("Info", "RipCurrRow", 0), TDriver::PrinterRows(9, 148, 295).second);
-  TPrinterData data;
-  const auto decoded = DecodedRows(Dir.File("job.prn"), data);
-  EXPECT_EQ(decoded.size(), static_cast<std::size_t>(TDriver::PrinterRows(9, 148, 295).second + 1));
+  const std::int32_t lastRow = TPrintRun::PrinterRows(9, 148, 295).second;
+  EXPECT_EQ(written.ReadInt64("Info", "RipCurrRow", 0), lastRow);
+  EXPECT_TRUE(driver->LastPrint().Aborted);
+  EXPECT_EQ(driver->LastPrint().RowsSent, lastRow + 1);
+  EXPECT_EQ(ReadWholeFile(Dir.File("job.prn"), 1 << 20), "the earlier print");
 }
 
 TEST_F(DriverTest, NoDestinationPrintsNothingAndKeepsTheSlabFile) {

@@ -27,7 +27,7 @@ using TBytes = std::vector<std::uint8_t>;
 TProgressRecord Running() {
   return {.SlabID = 0x0102030405060708,
           .Kind = TProgressRecord::kRunning,
-          .RipStatus = 4,
+          .RipStatus = TRipStatus::kPrinting,
           .RipHeight = 7087,
           .RipCurrRow = 2500,
           .CurrPrnSize = 1 << 20,
@@ -49,7 +49,7 @@ TEST(ProgressRecord, EncodesEveryFieldLittleEndianWithZeroReserves) {
   EXPECT_EQ(Encoded(Running()), kRunningBytes);
   const TProgressRecord negative{.SlabID = -2,
                                  .Kind = TProgressRecord::kFinished,
-                                 .RipStatus = 255,
+                                 .RipStatus = static_cast<TRipStatus>(255),
                                  .RipHeight = -1,
                                  .RipCurrRow = INT32_MIN,
                                  .CurrPrnSize = -256,
@@ -240,6 +240,28 @@ TEST(HostChannel, GivesUpOnASilentHostAfterTheTimeoutAndIgnoresLateAnswers) {
   std::this_thread::sleep_for(700ms);  // the first answer is waiting by now
   EXPECT_FALSE(impatient.Send(Running())) << "the first answer taken for the second";
   EXPECT_EQ(late.Connections, 1) << "a slow host keeps its connection";
+}
+
+TEST(HostChannel, AHostIsNotWaitedForAgainUntilItAnswers) {
+  test::TTempDir dir;
+  TTestHost silent(HostSocketPath(dir.Path(), 1), TTestHost::kSilent);
+  THostChannel channel(dir.Path(), 30s);
+  ASSERT_TRUE(channel.Find(1));
+  EXPECT_TRUE(channel.Post(Running())) << "out without waiting";
+  EXPECT_FALSE(channel.Post(Running())) << "owed an answer: the host is behind";
+  const auto took = Timed([&] { EXPECT_FALSE(channel.Send(Running())); });
+  EXPECT_LT(took, 10s) << "the last record goes out, but is not waited for";
+  EXPECT_TRUE(Eventually([&] { return silent.Records() == 2; }));
+
+  TTestHost answering(HostSocketPath(dir.Path(), 2), TTestHost::kAnswer);
+  THostChannel prompt(dir.Path(), 30s);
+  ASSERT_TRUE(prompt.Find(2));
+  EXPECT_TRUE(prompt.Post(Running()));
+  EXPECT_TRUE(Eventually([&] { return prompt.Post(Running()); })) << "answered: the next one goes";
+  ASSERT_TRUE(Eventually([&] { return answering.Records() == 2; }));
+  std::this_thread::sleep_for(200ms);  // its answer is back by now
+  EXPECT_TRUE(prompt.Send(Running())) << "and the last is waited for";
+  EXPECT_EQ(answering.Records(), 3u);
 }
 
 TEST(HostChannel, AHostThatHangsUpFailsTheReportAtOnceWithoutSigpipe) {

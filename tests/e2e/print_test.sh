@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # slabrip print end to end on copies of the demo slab: test output with the
-# host listening, a print file, a CUPS queue whose port is changed first, an
-# abort with Ctrl-C, and slabs that cannot print.
+# host listening, a print file, a CUPS queue whose port is changed first, and
+# slabs that cannot print. Faults during a print: print_faults_test.sh.
 set -euo pipefail
 slabrip=$1
 prnview=$2
@@ -9,29 +9,8 @@ ripmanager=$3
 demo=$4
 cups=$5
 capture=$6
-work=$(mktemp -d)
-chmod 755 "$work"  # the CUPS backend runs as lp and reads its spool below here
-cleanup() {
-  [ -f "$work/cups/server.env" ] && "$cups" stop "$work/cups" >/dev/null 2>&1
-  rm -rf "$work"
-}
-trap cleanup EXIT
-[ -n "${KEEP:-}" ] && trap - EXIT
-
-fail() { echo "FAIL: $*"; exit 1; }
-
-# A fresh copy of the demo; prints its slab's path.
-copy_demo() {
-  cp -r "$demo" "$work/$1"
-  echo "$work/$1/40E42ACCBAD66E1E.RipSlab"
-}
-# Replaces the value of a key in a CR LF slab file.
-set_key() { sed -i "s|^$2=.*\r\$|$2=$3\r|" "$1"; }
-key() { grep -a "^$2=" "$1" | tr -d '\r' | cut -d= -f2-; }
-print() {
-  "$slabrip" --icc-dir "$demo/ICC" --drivers-dir "$demo/Drivers" --media-settings "$work/media.ini" print "$@"
-}
-export XDG_RUNTIME_DIR=$work
+# shellcheck source=print_lib.sh
+. "$(dirname "$0")/print_lib.sh"
 
 # The "View XML" text of the demo.
 "$slabrip" --icc-dir "$demo/ICC" --drivers-dir "$demo/Drivers" --media-settings "$work/media.ini" \
@@ -57,13 +36,10 @@ media delete Banner || fail "media delete"
 
 # Test output, reported to the host.
 slab=$(copy_demo test)
-"$ripmanager" --socket "$work/rip-manager" >"$work/records" 2>/dev/null &
-host=$!
-for _ in $(seq 100); do [ -S "$work/rip-manager" ] && break; sleep 0.05; done
+start_host
 print "$slab" --test-output "$work/test.prn" --passes 7 --cutter >"$work/out" 2>"$work/err" ||
   fail "test output print failed: $(cat "$work/err")"
-kill "$host"
-wait "$host" || true
+stop_host
 grep -q "7087 of 7087 rows" "$work/out" || fail "summary: $(cat "$work/out")"
 head -1 "$work/records" | grep -q '^kind=started status=4 slab=\$40E42ACCBAD66E1E rows=0/7087' ||
   fail "first record: $(cat "$work/records")"
@@ -112,19 +88,6 @@ set_key "$slab" RipStatus 2
 if print "$slab" >/dev/null 2>"$work/err"; then fail "printed with the server down"; fi
 grep -q "^error: " "$work/err" || fail "no reason given: $(cat "$work/err")"
 [ "$(key "$slab" RipStatus)" = 2 ] || fail "status changed without a print"
-
-# An interrupt stops the print at the next row and writes status 8 (SIGTERM:
-# a script's background jobs ignore SIGINT).
-slab=$(copy_demo abort)
-set_key "$slab" PrnFilename "$work/abort.prn"
-"$slabrip" --icc-dir "$demo/ICC" --drivers-dir "$demo/Drivers" --media-settings "$work/media.ini" \
-  print "$slab" >"$work/out" 2>"$work/err" &
-printing=$!
-for _ in $(seq 200); do grep -q "rows" "$work/err" && break; sleep 0.05; done
-kill -TERM "$printing"
-if wait "$printing"; then fail "an aborted print exited 0"; fi
-[ "$(key "$slab" RipStatus)" = 8 ] || fail "abort wrote status $(key "$slab" RipStatus)"
-[ -e "$work/abort.prn" ] || fail "the aborted print file is missing"
 
 # Nothing to print to, and a slab that does not exist.
 slab=$(copy_demo none)

@@ -233,17 +233,24 @@ TEST_F(RasterJobTest, AFailedStartCallStopsTheStartAndTheEndStillRuns) {
               ::testing::ThrowsMessage<TError>(::testing::HasSubstr("code -99")));
 }
 
-TEST_F(RasterJobTest, AFailedEndCallIsAnAssertionFailureAndStopsTheSequence) {
+TEST_F(RasterJobTest, AFailedEndCallStopsTheSequenceAndSaysWhy) {
   gLibrary.FailingCall = "PageEnd";
   gLibrary.FailingResult = HPDRLGL_UNEXPECTED_CALL;
   {
     const auto job = MakeJob();
     ASSERT_TRUE(job->StartHPJob());
-    EXPECT_THROW(job->EndHPJob(), EAssertionFailure);
+    EXPECT_THROW(job->EndHPJob(), EAssertionFailure) << "a call out of order is the driver's own fault";
     EXPECT_EQ(gLibrary.Calls.back(), "PageEnd");
   }
   // The job that could not be ended is released when it goes.
   EXPECT_EQ(gLibrary.Calls.back(), "JobAbort");
+
+  gLibrary.FailingCall = "JobEnd";
+  gLibrary.FailingResult = HPDRLGL_GENERAL_ERROR;
+  const auto job = MakeJob();
+  ASSERT_TRUE(job->StartHPJob());
+  EXPECT_THAT([&] { job->EndHPJob(); }, ::testing::ThrowsMessage<TError>(::testing::StrEq(
+                                            "the HP raster library could not end the job: General error")));
 }
 
 TEST(HPErrorTexts, CoverTheTableAndNothingElse) {
@@ -290,12 +297,10 @@ TEST_F(RasterJobTest, RowsCarryEveryPlaneInPrinterOrder) {
       EXPECT_EQ(gLibrary.Rows[0][at], sixPlanes[plane]) << plane;
       EXPECT_EQ(gLibrary.Rows[1][at], fourPlanes[plane]) << plane;
     }
-  EXPECT_FALSE(Slab->AbortRequested);
   gLibrary.FailingCall = "RasterRow";
-  gLibrary.FailingResult = HPDRLGL_UNEXPECTED_CALL;
-  job->SendRow(*six);
-  EXPECT_TRUE(Slab->AbortRequested);
-  EXPECT_EQ(job->LastRowResult(), HPDRLGL_UNEXPECTED_CALL);
+  gLibrary.FailingResult = HPDRLGL_NOT_ENOUGH_MEMORY;
+  EXPECT_THAT([&] { job->SendRow(*six); }, ::testing::ThrowsMessage<TError>(::testing::StrEq(
+                                               "the HP raster library refused the row: Not enough memory")));
 }
 
 TEST_F(RasterJobTest, RowsBeforeAStartGoNowhere) {

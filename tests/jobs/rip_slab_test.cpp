@@ -38,7 +38,7 @@ TEST_F(RipSlabTest, LoadsInfoJobsPlacementsAndSnapshots) {
   const auto s = Load(slab, true);
   EXPECT_EQ(s->SlabID, 12345);
   EXPECT_EQ(s->RipWidth, 12602);
-  EXPECT_EQ(s->RipStatus, 3);
+  EXPECT_EQ(s->RipStatus, TRipStatus::kToFileToo);
   EXPECT_EQ(s->CurrPrnSize, 1048576);
   EXPECT_EQ(s->MediaWidth, 1000.0f);
   EXPECT_EQ(s->AlignPosMinY, 7.5f);
@@ -136,7 +136,7 @@ TEST_F(RipSlabTest, NumbersThatDoNotFitKeepTheDefault) {
   const std::string slab = test::WriteSimpleSlab(
       Dir, "RipStatus=260\r\nRipCurrRow=$100000000\r\nRipWidth=12x\r\nMediaHeight=1e39\r\nZorder=0x10\r\n");
   const auto s = Load(slab, true);
-  EXPECT_EQ(s->RipStatus, 0);
+  EXPECT_EQ(s->RipStatus, TRipStatus::kNone);
   EXPECT_EQ(s->RipCurrRow, 0);
   EXPECT_EQ(s->RipWidth, 0);
   EXPECT_EQ(s->MediaHeight, 0.0f);

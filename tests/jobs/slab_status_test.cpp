@@ -39,7 +39,7 @@ TEST_F(SlabStatusTest, WritesTheStatusKeysInTheirStoredForms) {
       test::WriteSimpleSlab(Dir, "SlabID=12345\r\nCurrPrnSize=1048576\r\nRipCurrRow=12\r\nUseAutoCrop=1\r\n");
   auto slab = LoadSlab(path);
   slab->MediaHeight = 0.1f;
-  slab->RipStatus = 7;
+  slab->RipStatus = TRipStatus::kPrinted;
   slab->SentPrnSize = 99;
   slab->RipCurrRow = -1;
   slab->SaveStatus();
@@ -60,7 +60,7 @@ TEST_F(SlabStatusTest, WritesTheStatusKeysInTheirStoredForms) {
 
   const auto again = LoadSlab(path);
   EXPECT_EQ(again->SlabID, 12345);
-  EXPECT_EQ(again->RipStatus, 7);
+  EXPECT_EQ(again->RipStatus, TRipStatus::kPrinted);
   EXPECT_EQ(again->CurrPrnSize, 1048576);
   EXPECT_EQ(again->MediaHeight, 0.1f);
 }

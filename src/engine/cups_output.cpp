@@ -1,5 +1,5 @@
-// Print files through an atomic writer; raw jobs, queue lists and ports through CUPS.
-#include "engine/output_channel.h"
+// Raw jobs, queue lists and ports through CUPS.
+#include "engine/cups_output.h"
 
 #include <cups/cups.h>
 #include <fmt/format.h>
@@ -14,7 +14,6 @@
 #include <utility>
 
 #include "base/errors.h"
-#include "base/file_paths.h"
 
 extern char** environ;
 
@@ -86,44 +85,13 @@ void CancelJob(const std::string& queue, int jobId) {
   if (const THttp http = ConnectToServer()) cupsCancelJob2(http.get(), queue.c_str(), jobId, 0);
 }
 
-/// A print file that replaces the old one of its name only when closed.
-class TFileSink final : public TOutputSink {
- public:
-  /// Throws TError naming the file when it cannot be made; later failures go to `error`.
-  TFileSink(const std::string& path, std::string& error) : Writer_(path), Error_(error) {}
-
-  std::size_t Write(const std::uint8_t* bytes, std::size_t count) override {
-    try {
-      Writer_.Write({reinterpret_cast<const char*>(bytes), count});
-      return count;
-    } catch (const TError& e) {
-      Error_ = e.what();
-      return 0;
-    }
-  }
-
-  bool Close() override {
-    try {
-      Writer_.Commit();
-      return true;
-    } catch (const TError& e) {
-      Error_ = e.what();
-      return false;
-    }
-  }
-
- private:
-  TAtomicFileWriter Writer_;
-  std::string& Error_;
-};
-
 /// One raw job with one document, sent over its own connection as it is written.
-/// A job dropped without Close is cancelled, so half a print never reaches the printer.
+/// A job dropped without Commit is cancelled, so half a print never reaches the printer.
 class TCupsJobSink final : public TOutputSink {
  public:
-  /// Throws TError saying why when CUPS refuses the job; later failures go to `error`.
-  TCupsJobSink(THttp http, std::string queue, const std::string& title, std::string& error)
-      : Http_(std::move(http)), Queue_(std::move(queue)), Error_(error) {
+  /// Throws TError saying why when CUPS refuses the job.
+  TCupsJobSink(THttp http, std::string queue, const std::string& title)
+      : Http_(std::move(http)), Queue_(std::move(queue)), Destination_("queue " + Queue_) {
     JobId_ = cupsCreateJob(Http_.get(), Queue_.c_str(), title.c_str(), 0, nullptr);
     if (JobId_ <= 0) {
       throw TError(fmt::format("the CUPS queue {} refused the job: {}", Queue_, cupsLastErrorString()));
@@ -138,39 +106,42 @@ class TCupsJobSink final : public TOutputSink {
   }
 
   ~TCupsJobSink() override {
-    if (Closed_) return;
+    if (Submitted_) return;
     Http_.reset();
     CancelJob(Queue_, JobId_);
   }
   TCupsJobSink(const TCupsJobSink&) = delete;
   TCupsJobSink& operator=(const TCupsJobSink&) = delete;
 
-  std::size_t Write(const std::uint8_t* bytes, std::size_t count) override {
+  void Write(const std::uint8_t* bytes, std::size_t count) override {
     // An empty write would end the chunked document early.
-    if (count == 0) return 0;
-    if (cupsWriteRequestData(Http_.get(), reinterpret_cast<const char*>(bytes), count) ==
+    if (count == 0) return;
+    if (cupsWriteRequestData(Http_.get(), reinterpret_cast<const char*>(bytes), count) !=
         HTTP_STATUS_CONTINUE) {
-      return count;
+      const int err = httpError(Http_.get());
+      throw TError(fmt::format("printer data for the CUPS queue {} could not be sent: {}", Queue_,
+                               err != 0 ? std::strerror(err) : cupsLastErrorString()));
     }
-    const int err = httpError(Http_.get());
-    Error_ = fmt::format("printer data for the CUPS queue {} could not be sent: {}", Queue_,
-                         err != 0 ? std::strerror(err) : cupsLastErrorString());
-    return 0;
+    Delivered_ += static_cast<std::int64_t>(count);
   }
 
-  bool Close() override {
-    Closed_ = true;
-    if (cupsFinishDocument(Http_.get(), Queue_.c_str()) <= IPP_STATUS_OK_CONFLICTING) return true;
-    Error_ = fmt::format("the CUPS queue {} did not take the job: {}", Queue_, cupsLastErrorString());
-    return false;
+  void Commit() override {
+    if (cupsFinishDocument(Http_.get(), Queue_.c_str()) > IPP_STATUS_OK_CONFLICTING) {
+      throw TError(fmt::format("the CUPS queue {} did not take the job: {}", Queue_, cupsLastErrorString()));
+    }
+    Submitted_ = true;
   }
+
+  std::int64_t BytesDelivered() const override { return Delivered_; }
+  const std::string& Destination() const override { return Destination_; }
 
  private:
   THttp Http_;
   std::string Queue_;
-  std::string& Error_;
+  std::string Destination_;
   int JobId_ = 0;
-  bool Closed_ = false;
+  std::int64_t Delivered_ = 0;
+  bool Submitted_ = false;
 };
 
 char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
@@ -255,97 +226,29 @@ std::string StartLpadmin(const std::string& queue, const std::string& uri) {
 
 }  // namespace
 
-TOutputChannel::TOutputChannel() = default;
-TOutputChannel::~TOutputChannel() = default;
-
-bool TOutputChannel::OpenFileOutput(const std::string& path) {
-  ToFile = true;
-  OutputBytes = 0;
-  OutputFailed = true;
-  File_.reset();
-  Error_.clear();
-  if (path.empty()) {
-    Error_ = "no print file name";
-    return false;
-  }
-  try {
-    File_ = std::make_unique<TFileSink>(path, Error_);
-  } catch (const TError& e) {
-    Error_ = e.what();
-    return false;
-  }
-  OutputFailed = false;
-  return true;
-}
-
-bool TOutputChannel::OpenPrinterOutput(int printerIndex, const std::string& documentName) {
-  OutputFailed = true;
-  OutputBytes = 0;
-  ToFile = false;
-  Printer_.reset();
-  Error_.clear();
+std::unique_ptr<TOutputSink> OpenPrinterOutput(int printerIndex, const std::string& documentName) {
   THttp http = ConnectToServer();
-  if (!http) {
-    Error_ = CannotReach();
-    return false;
-  }
+  if (!http) throw TError(CannotReach());
   std::string queue;
   {
     const TDestList dests(http.get());
     if (printerIndex == -1) {
       const cups_dest_t* dest = dests.Default();
-      if (dest == nullptr) {
-        Error_ = fmt::format("the CUPS server {} has no default queue", ServerName());
-        return false;
-      }
+      if (dest == nullptr) throw TError(fmt::format("the CUPS server {} has no default queue", ServerName()));
       queue = dest->name;
     } else {
       const std::vector<const cups_dest_t*> queues = dests.Queues();
       if (printerIndex < 0 || static_cast<std::size_t>(printerIndex) >= queues.size()) {
-        Error_ = fmt::format("the CUPS server {} has no queue number {} ({} queues)", ServerName(),
-                             printerIndex, queues.size());
-        return false;
+        throw TError(fmt::format("the CUPS server {} has no queue number {} ({} queues)", ServerName(),
+                                 printerIndex, queues.size()));
       }
       queue = queues[static_cast<std::size_t>(printerIndex)]->name;
     }
   }
-  try {
-    Printer_ = std::make_unique<TCupsJobSink>(std::move(http), std::move(queue), documentName, Error_);
-  } catch (const TError& e) {
-    Error_ = e.what();
-    return false;
-  }
-  OutputFailed = false;
-  return true;
+  return std::make_unique<TCupsJobSink>(std::move(http), std::move(queue), documentName);
 }
 
-bool TOutputChannel::WriteOutput(const std::uint8_t* bytes, std::size_t count) {
-  if (ToFile) {
-    if (!File_) return false;
-    const std::size_t written = File_->Write(bytes, count);
-    OutputBytes += static_cast<std::int64_t>(count);
-    return written == count;
-  }
-  if (!Printer_) return false;
-  const std::size_t written = Printer_->Write(bytes, count);
-  OutputBytes += static_cast<std::int64_t>(written);
-  if (written != count) OutputFailed = true;
-  return written == count;
-}
-
-void TOutputChannel::CloseFileOutput() {
-  if (!File_) return;
-  if (!File_->Close()) OutputFailed = true;
-  File_.reset();
-}
-
-void TOutputChannel::ClosePrinterOutput() {
-  if (!Printer_) return;
-  if (!Printer_->Close()) OutputFailed = true;
-  Printer_.reset();
-}
-
-int TOutputChannel::FindPrinterIndex(const std::string& name) const {
+int FindPrinterIndex(const std::string& name) {
   if (name.empty()) return -1;
   const std::vector<std::string> names = QueueNames();
   auto found =
@@ -357,7 +260,7 @@ int TOutputChannel::FindPrinterIndex(const std::string& name) const {
   return found == names.end() ? -1 : static_cast<int>(found - names.begin());
 }
 
-std::string TOutputChannel::GetPrinterPort(const std::string& printer) const {
+std::string GetPrinterPort(const std::string& printer) {
   const THttp http = ConnectToServer();
   if (!http) return {};
   const TDestList dests(http.get());
@@ -367,7 +270,7 @@ std::string TOutputChannel::GetPrinterPort(const std::string& printer) const {
   return uri != nullptr ? uri : "";
 }
 
-std::string TOutputChannel::SetPrinterPort(const std::string& printer, const std::string& port) {
+std::string SetPrinterPort(const std::string& printer, const std::string& port) {
   if (printer.empty() || port.empty() || EqualIgnoringCase(port, "PRN:")) return {};
   const std::string uri = DeviceUriForPort(port);
   if (uri.empty()) {
@@ -387,7 +290,7 @@ std::string TOutputChannel::SetPrinterPort(const std::string& printer, const std
   return {};
 }
 
-std::vector<std::string> TOutputChannel::QueueNames() const {
+std::vector<std::string> QueueNames() {
   const THttp http = ConnectToServer();
   if (!http) return {};
   const TDestList dests(http.get());

@@ -1,5 +1,5 @@
-// The output channel: print files, Windows port names, and raw jobs on a private cupsd.
-#include "engine/output_channel.h"
+// Printer output: print files, Windows port names, and raw jobs on a private cupsd.
+#include "engine/cups_output.h"
 
 #include <cups/cups.h>
 #include <fmt/format.h>
@@ -19,6 +19,7 @@
 #include <sstream>
 #include <thread>
 
+#include "base/errors.h"
 #include "support/temp_dir.h"
 
 namespace slabrip {
@@ -28,8 +29,8 @@ using test::ReadFile;
 using test::TTempDir;
 using ::testing::HasSubstr;
 
-bool Write(TOutputChannel& channel, std::string_view text) {
-  return channel.WriteOutput(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+void Write(TOutputSink& sink, std::string_view text) {
+  sink.Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 }
 
 std::vector<std::string> FolderListing(const std::string& folder) {
@@ -51,56 +52,27 @@ bool WaitFor(const std::function<bool()>& done, int seconds) {
   return true;
 }
 
-TEST(OutputFile, CountsBytesAndReplacesTheOldFileOnlyWhenClosed) {
+TEST(OutputFile, CountsBytesAndReplacesTheOldFileOnlyWhenCommitted) {
   TTempDir dir;
   const std::string path = dir.Write("slab.prn", "old print");
-  TOutputChannel channel;
-  ASSERT_TRUE(channel.OpenFileOutput(path)) << channel.Error();
-  EXPECT_TRUE(channel.ToFile);
-  EXPECT_FALSE(channel.OutputFailed);
-  EXPECT_EQ(channel.OutputBytes, 0);
-  EXPECT_TRUE(Write(channel, "\x1b%-12345X@PJL"));
-  EXPECT_TRUE(Write(channel, ""));
-  EXPECT_TRUE(Write(channel, std::string("\0\xff", 2)));
-  EXPECT_EQ(channel.OutputBytes, 15);
+  const auto file = OpenFileOutput(path);
+  EXPECT_EQ(file->Destination(), path);
+  EXPECT_EQ(file->BytesDelivered(), 0);
+  Write(*file, "\x1b%-12345X@PJL");
+  Write(*file, "");
+  Write(*file, std::string("\0\xff", 2));
+  EXPECT_EQ(file->BytesDelivered(), 15);
   EXPECT_EQ(ReadFile(path), "old print");
-  channel.CloseFileOutput();
+  file->Commit();
   EXPECT_EQ(ReadFile(path), std::string("\x1b%-12345X@PJL\0\xff", 15));
   EXPECT_EQ(FolderListing(dir.Path()), std::vector<std::string>{"slab.prn"});
-  EXPECT_EQ(channel.Error(), "");
-  EXPECT_FALSE(Write(channel, "after close"));
-  EXPECT_EQ(channel.OutputBytes, 15);
+  EXPECT_THROW(Write(*file, "after commit"), TError);
+  EXPECT_EQ(file->BytesDelivered(), 15);
 }
 
-TEST(OutputFile, EveryOpenStartsTheCountAgainAndDiscardsAnUnclosedFile) {
+TEST(OutputFile, AnEmptyPathOrAFolderThatCannotBeWrittenFailsWithAReasonAndLeavesNothing) {
   TTempDir dir;
-  TOutputChannel channel;
-  EXPECT_FALSE(Write(channel, "nothing open"));
-  ASSERT_TRUE(channel.OpenFileOutput(dir.File("first.prn")));
-  EXPECT_TRUE(Write(channel, "12345"));
-  ASSERT_TRUE(channel.OpenFileOutput(dir.File("second.prn")));
-  EXPECT_EQ(channel.OutputBytes, 0);
-  EXPECT_TRUE(Write(channel, "67"));
-  EXPECT_FALSE(channel.OpenFileOutput(""));
-  EXPECT_TRUE(channel.ToFile);
-  EXPECT_TRUE(channel.OutputFailed);
-  EXPECT_EQ(channel.OutputBytes, 0);
-  EXPECT_NE(channel.Error(), "");
-  EXPECT_FALSE(Write(channel, "89"));
-  EXPECT_EQ(channel.OutputBytes, 0);
-  EXPECT_TRUE(FolderListing(dir.Path()).empty());
-}
-
-TEST(OutputFile, EmptyPathFailsButStaysOnFile) {
-  TOutputChannel channel;
-  EXPECT_FALSE(channel.ToFile);
-  EXPECT_FALSE(channel.OpenFileOutput(""));
-  EXPECT_TRUE(channel.ToFile);
-  EXPECT_TRUE(channel.OutputFailed);
-}
-
-TEST(OutputFile, FolderThatCannotBeWrittenFailsWithAReasonAndLeavesNothing) {
-  TTempDir dir;
+  EXPECT_THAT([] { OpenFileOutput(""); }, ::testing::ThrowsMessage<TError>(HasSubstr("no print file name")));
   dir.Write("plain.txt", "a file, not a folder");
   std::vector<std::string> paths = {dir.File("plain.txt/slab.prn"), dir.File("missing/slab.prn")};
   if (::geteuid() != 0) {  // permissions do not stop root
@@ -109,41 +81,27 @@ TEST(OutputFile, FolderThatCannotBeWrittenFailsWithAReasonAndLeavesNothing) {
                                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     paths.push_back(dir.File("locked/slab.prn"));
   }
-  for (const std::string& path : paths) {
-    TOutputChannel channel;
-    EXPECT_FALSE(channel.OpenFileOutput(path));
-    EXPECT_TRUE(channel.OutputFailed);
-    EXPECT_THAT(channel.Error(), HasSubstr(path));
-    EXPECT_FALSE(Write(channel, "data"));
-    EXPECT_EQ(channel.OutputBytes, 0);
-    channel.CloseFileOutput();
-  }
+  for (const std::string& path : paths)
+    EXPECT_THAT([&] { OpenFileOutput(path); }, ::testing::ThrowsMessage<TError>(HasSubstr(path)));
   std::filesystem::remove(dir.File("locked"));
   EXPECT_EQ(FolderListing(dir.Path()), std::vector<std::string>{"plain.txt"});
 }
 
-TEST(OutputFile, DroppedUnclosedKeepsTheOldFile) {
+TEST(OutputFile, DroppedUncommittedKeepsTheOldFile) {
   TTempDir dir;
   const std::string path = dir.Write("slab.prn", "old print");
-  {
-    TOutputChannel channel;
-    ASSERT_TRUE(channel.OpenFileOutput(path));
-    EXPECT_TRUE(Write(channel, "half a print"));
-  }
+  Write(*OpenFileOutput(path), "half a print");
   EXPECT_EQ(ReadFile(path), "old print");
   EXPECT_EQ(FolderListing(dir.Path()), std::vector<std::string>{"slab.prn"});
 }
 
-TEST(OutputFile, FailedReplaceIsReportedOnClose) {
+TEST(OutputFile, FailedReplaceIsReportedOnCommit) {
   TTempDir dir;
   const std::string path = dir.File("taken");
   std::filesystem::create_directory(path);  // a folder cannot be renamed over
-  TOutputChannel channel;
-  ASSERT_TRUE(channel.OpenFileOutput(path));
-  EXPECT_TRUE(Write(channel, "data"));
-  channel.CloseFileOutput();
-  EXPECT_TRUE(channel.OutputFailed);
-  EXPECT_THAT(channel.Error(), HasSubstr(path));
+  const auto file = OpenFileOutput(path);
+  Write(*file, "data");
+  EXPECT_THAT([&] { file->Commit(); }, ::testing::ThrowsMessage<TError>(HasSubstr(path)));
   EXPECT_EQ(FolderListing(dir.Path()), std::vector<std::string>{"taken"});
 }
 
@@ -172,13 +130,12 @@ TEST(PortNames, WithNoMeaningHereGiveNothing) {
 }
 
 TEST(PortNames, PrnIsNeverReassignedAndMeaninglessPortsGetANote) {
-  TOutputChannel channel;
-  for (const char* port : {"prn:", "PRN:", "Prn:"}) EXPECT_EQ(channel.SetPrinterPort("HP Latex", port), "");
-  const std::string note = channel.SetPrinterPort("HP Latex", "LPT1:");
+  for (const char* port : {"prn:", "PRN:", "Prn:"}) EXPECT_EQ(SetPrinterPort("HP Latex", port), "");
+  const std::string note = SetPrinterPort("HP Latex", "LPT1:");
   EXPECT_THAT(note, HasSubstr("LPT1:"));
   EXPECT_THAT(note, HasSubstr("HP Latex"));
-  EXPECT_EQ(channel.SetPrinterPort("", "IP_10.0.0.5"), "");
-  EXPECT_EQ(channel.SetPrinterPort("HP Latex", ""), "");
+  EXPECT_EQ(SetPrinterPort("", "IP_10.0.0.5"), "");
+  EXPECT_EQ(SetPrinterPort("HP Latex", ""), "");
 }
 
 struct TPipeCloser {
@@ -284,39 +241,36 @@ class CupsServer : public ::testing::Test {
 std::unique_ptr<TPrivateCups> CupsServer::Server;
 
 TEST_F(CupsServer, ListsItsQueuesInCupsOrderOverTheSocketAndTcp) {
-  TOutputChannel channel;
   const std::vector<std::string> expected = {Other, Queue};
-  EXPECT_EQ(channel.QueueNames(), expected);
+  EXPECT_EQ(QueueNames(), expected);
   cupsSetServer(fmt::format("127.0.0.1:{}", Server->Get("CUPS_PORT")).c_str());
-  EXPECT_EQ(channel.QueueNames(), expected);
+  EXPECT_EQ(QueueNames(), expected);
 }
 
 TEST_F(CupsServer, FindPrinterIndexPrefersTheNameIgnoringCaseThenTheFirstContainingIt) {
-  TOutputChannel channel;
-  const std::vector<std::string> names = channel.QueueNames();
+  const std::vector<std::string> names = QueueNames();
   ASSERT_EQ(names.size(), 2u);
   const int other = 0;
   const int queue = 1;
   ASSERT_EQ(names[other], "Old-Slabrip-Test");
   ASSERT_EQ(names[queue], "slabrip-test");
-  EXPECT_EQ(channel.FindPrinterIndex("slabrip-test"), queue);
-  EXPECT_EQ(channel.FindPrinterIndex("Slabrip-Test"), queue);  // not the earlier queue holding it
-  EXPECT_EQ(channel.FindPrinterIndex("SLABRIP-TEST"), queue);
-  EXPECT_EQ(channel.FindPrinterIndex("old-slabrip-test"), other);
-  EXPECT_EQ(channel.FindPrinterIndex("Slabrip"), other);
-  EXPECT_EQ(channel.FindPrinterIndex("slabrip"), queue);
-  EXPECT_EQ(channel.FindPrinterIndex("-"), other);
-  EXPECT_EQ(channel.FindPrinterIndex("SLABRIP"), -1);
-  EXPECT_EQ(channel.FindPrinterIndex("HP Latex"), -1);
-  EXPECT_EQ(channel.FindPrinterIndex(""), -1);
+  EXPECT_EQ(FindPrinterIndex("slabrip-test"), queue);
+  EXPECT_EQ(FindPrinterIndex("Slabrip-Test"), queue);  // not the earlier queue holding it
+  EXPECT_EQ(FindPrinterIndex("SLABRIP-TEST"), queue);
+  EXPECT_EQ(FindPrinterIndex("old-slabrip-test"), other);
+  EXPECT_EQ(FindPrinterIndex("Slabrip"), other);
+  EXPECT_EQ(FindPrinterIndex("slabrip"), queue);
+  EXPECT_EQ(FindPrinterIndex("-"), other);
+  EXPECT_EQ(FindPrinterIndex("SLABRIP"), -1);
+  EXPECT_EQ(FindPrinterIndex("HP Latex"), -1);
+  EXPECT_EQ(FindPrinterIndex(""), -1);
 }
 
 TEST_F(CupsServer, PrinterPortIsTheDeviceUriOfTheQueueNamedExactly) {
-  TOutputChannel channel;
-  EXPECT_EQ(channel.GetPrinterPort(Queue), Server->Get("QUEUE_URI"));
-  EXPECT_EQ(channel.GetPrinterPort(Other), Server->Get("OTHER_QUEUE_URI"));
-  EXPECT_EQ(channel.GetPrinterPort("SLABRIP-TEST"), "");
-  EXPECT_EQ(channel.GetPrinterPort("HP Latex"), "");
+  EXPECT_EQ(GetPrinterPort(Queue), Server->Get("QUEUE_URI"));
+  EXPECT_EQ(GetPrinterPort(Other), Server->Get("OTHER_QUEUE_URI"));
+  EXPECT_EQ(GetPrinterPort("SLABRIP-TEST"), "");
+  EXPECT_EQ(GetPrinterPort("HP Latex"), "");
 }
 
 TEST_F(CupsServer, RawJobReachesThePrinterByteForByte) {
@@ -324,24 +278,17 @@ TEST_F(CupsServer, RawJobReachesThePrinterByteForByte) {
   for (int i = 0; i < 256; ++i) payload += static_cast<char>(i);
   std::mt19937 random(7);
   for (int i = 0; i < 400'000; ++i) payload += static_cast<char>(random() & 0xff);
-  TTempDir dir;
-  TOutputChannel channel;
-  ASSERT_TRUE(channel.OpenFileOutput(dir.File("before.prn")));
-  ASSERT_TRUE(Write(channel, "counted"));
-  ASSERT_TRUE(channel.OpenPrinterOutput(channel.FindPrinterIndex(Queue), "slab 42")) << channel.Error();
-  EXPECT_FALSE(channel.ToFile);
-  EXPECT_FALSE(channel.OutputFailed);
-  EXPECT_EQ(channel.OutputBytes, 0);
+  const auto job = OpenPrinterOutput(FindPrinterIndex(Queue), "slab 42");
+  EXPECT_EQ(job->Destination(), "queue " + Queue);
+  EXPECT_EQ(job->BytesDelivered(), 0);
   std::size_t sent = 0;
   for (const std::size_t block : {256u, 0u, 1u, 65'536u, 0u, 100'000u, 234'463u}) {
-    EXPECT_TRUE(Write(channel, std::string_view(payload).substr(sent, block))) << channel.Error();
+    Write(*job, std::string_view(payload).substr(sent, block));
     sent += block;
-    EXPECT_EQ(channel.OutputBytes, static_cast<std::int64_t>(sent));
+    EXPECT_EQ(job->BytesDelivered(), static_cast<std::int64_t>(sent));
   }
   ASSERT_EQ(sent, payload.size());
-  channel.ClosePrinterOutput();
-  EXPECT_FALSE(channel.OutputFailed);
-  EXPECT_EQ(channel.Error(), "");
+  job->Commit();
   const std::string printed = Printed(payload.size());
   EXPECT_EQ(printed.size(), payload.size());
   EXPECT_TRUE(printed == payload) << "the printer received other bytes";
@@ -349,94 +296,82 @@ TEST_F(CupsServer, RawJobReachesThePrinterByteForByte) {
 }
 
 TEST_F(CupsServer, IndexMinusOneIsTheDefaultQueue) {
-  TOutputChannel channel;
-  ASSERT_NE(channel.FindPrinterIndex(Queue), 0);  // the first queue would be a wrong guess
-  ASSERT_TRUE(channel.OpenPrinterOutput(-1, "to the default")) << channel.Error();
-  EXPECT_TRUE(Write(channel, "default queue\n"));
-  channel.ClosePrinterOutput();
+  ASSERT_NE(FindPrinterIndex(Queue), 0);  // the first queue would be a wrong guess
+  const auto job = OpenPrinterOutput(-1, "to the default");
+  Write(*job, "default queue\n");
+  job->Commit();
   EXPECT_EQ(Printed(14), "default queue\n");
   EXPECT_TRUE(WaitFor([&] { return JobState(Queue, "to the default") == IPP_JSTATE_COMPLETED; }, 15));
 }
 
 TEST_F(CupsServer, QueueRejectingJobsOrMissingFailsWithTheReason) {
-  TOutputChannel channel;
-  ASSERT_TRUE(channel.OpenPrinterOutput(channel.FindPrinterIndex(Queue), "dropped"));
-  EXPECT_TRUE(Write(channel, "never printed"));
-  EXPECT_FALSE(channel.OpenPrinterOutput(channel.FindPrinterIndex(Other), "refused"));
-  EXPECT_TRUE(channel.OutputFailed);
-  EXPECT_EQ(channel.OutputBytes, 0);
-  EXPECT_THAT(channel.Error(), HasSubstr(Other));
-  EXPECT_THAT(channel.Error(), HasSubstr("not accepting jobs"));
-  EXPECT_FALSE(Write(channel, "data"));
-  for (const int index : {2, -2}) {
-    EXPECT_FALSE(channel.OpenPrinterOutput(index, "missing"));
-    EXPECT_TRUE(channel.OutputFailed);
-    EXPECT_THAT(channel.Error(), HasSubstr(fmt::format("no queue number {}", index)));
+  {
+    const auto dropped = OpenPrinterOutput(FindPrinterIndex(Queue), "dropped");
+    Write(*dropped, "never printed");
   }
-  // The job left open by the next open is cancelled, not printed.
+  EXPECT_THAT(
+      [&] { OpenPrinterOutput(FindPrinterIndex(Other), "refused"); },
+      ::testing::ThrowsMessage<TError>(::testing::AllOf(HasSubstr(Other), HasSubstr("not accepting jobs"))));
+  for (const int index : {2, -2}) {
+    EXPECT_THAT([&] { OpenPrinterOutput(index, "missing"); },
+                ::testing::ThrowsMessage<TError>(HasSubstr(fmt::format("no queue number {}", index))));
+  }
+  // The job dropped without a commit is cancelled, not printed.
   EXPECT_EQ(JobState(Queue, "dropped"), IPP_JSTATE_CANCELED);
-  ASSERT_TRUE(channel.OpenPrinterOutput(channel.FindPrinterIndex(Queue), "kept"));
-  EXPECT_TRUE(Write(channel, "kept"));
-  channel.ClosePrinterOutput();
+  const auto kept = OpenPrinterOutput(FindPrinterIndex(Queue), "kept");
+  Write(*kept, "kept");
+  kept->Commit();
   EXPECT_EQ(Printed(4), "kept");
 }
 
 TEST_F(CupsServer, SetPrinterPortRepointsAnExistingQueueOnly) {
-  TOutputChannel channel;
   const std::string original = Server->Get("OTHER_QUEUE_URI");
-  EXPECT_EQ(channel.SetPrinterPort(Other, "prn:"), "");
-  EXPECT_THAT(channel.SetPrinterPort(Other, "USB001"), HasSubstr("USB001"));
-  EXPECT_THAT(channel.SetPrinterPort("no-such-queue", "IP_10.0.0.9"), HasSubstr("no-such-queue"));
-  EXPECT_EQ(channel.SetPrinterPort(Other, "IP_127.0.0.2_1"), "");
-  EXPECT_TRUE(WaitFor([&] { return channel.GetPrinterPort(Other) == "socket://127.0.0.2:9100"; }, 15))
-      << channel.GetPrinterPort(Other);
-  EXPECT_EQ(channel.SetPrinterPort(Other, original), "");
-  EXPECT_TRUE(WaitFor([&] { return channel.GetPrinterPort(Other) == original; }, 15));
-  EXPECT_EQ(channel.GetPrinterPort(Queue), Server->Get("QUEUE_URI"));
-  EXPECT_EQ(channel.QueueNames(), (std::vector<std::string>{Other, Queue}));
+  EXPECT_EQ(SetPrinterPort(Other, "prn:"), "");
+  EXPECT_THAT(SetPrinterPort(Other, "USB001"), HasSubstr("USB001"));
+  EXPECT_THAT(SetPrinterPort("no-such-queue", "IP_10.0.0.9"), HasSubstr("no-such-queue"));
+  EXPECT_EQ(SetPrinterPort(Other, "IP_127.0.0.2_1"), "");
+  EXPECT_TRUE(WaitFor([&] { return GetPrinterPort(Other) == "socket://127.0.0.2:9100"; }, 15))
+      << GetPrinterPort(Other);
+  EXPECT_EQ(SetPrinterPort(Other, original), "");
+  EXPECT_TRUE(WaitFor([&] { return GetPrinterPort(Other) == original; }, 15));
+  EXPECT_EQ(GetPrinterPort(Queue), Server->Get("QUEUE_URI"));
+  EXPECT_EQ(QueueNames(), (std::vector<std::string>{Other, Queue}));
 }
 
 TEST_F(CupsServer, ServerDownFailsWithAClearError) {
   const std::string gone = Server->Folder() + "/gone.sock";
   cupsSetServer(gone.c_str());
-  TOutputChannel channel;
   for (const int index : {-1, 0}) {
-    EXPECT_FALSE(channel.OpenPrinterOutput(index, "nowhere"));
-    EXPECT_TRUE(channel.OutputFailed);
-    EXPECT_THAT(channel.Error(), HasSubstr("cannot reach the CUPS server " + gone));
+    EXPECT_THAT([&] { OpenPrinterOutput(index, "nowhere"); },
+                ::testing::ThrowsMessage<TError>(HasSubstr("cannot reach the CUPS server " + gone)));
   }
-  EXPECT_FALSE(Write(channel, "data"));
-  EXPECT_EQ(channel.OutputBytes, 0);
-  EXPECT_TRUE(channel.QueueNames().empty());
-  EXPECT_EQ(channel.FindPrinterIndex(Queue), -1);
-  EXPECT_EQ(channel.GetPrinterPort(Queue), "");
-  EXPECT_THAT(channel.SetPrinterPort(Queue, "IP_10.0.0.5"), HasSubstr(gone));
+  EXPECT_TRUE(QueueNames().empty());
+  EXPECT_EQ(FindPrinterIndex(Queue), -1);
+  EXPECT_EQ(GetPrinterPort(Queue), "");
+  EXPECT_THAT(SetPrinterPort(Queue, "IP_10.0.0.5"), HasSubstr(gone));
 }
 
-TEST_F(CupsServer, ServerLostDuringAJobFailsTheWritesAndTheClose) {
+TEST_F(CupsServer, ServerLostDuringAJobFailsTheWritesAndTheCommit) {
   TPrivateCups lost;
   ASSERT_TRUE(lost.Started()) << lost.Log();
   cupsSetServer(lost.Get("CUPS_SERVER").c_str());
-  TOutputChannel channel;
-  ASSERT_TRUE(channel.OpenPrinterOutput(channel.FindPrinterIndex(Queue), "lost")) << channel.Error();
-  EXPECT_TRUE(Write(channel, "first"));
+  const auto job = OpenPrinterOutput(FindPrinterIndex(Queue), "lost");
+  Write(*job, "first");
   lost.Stop();
   const std::string block(1 << 20, 'x');
   std::int64_t sent = 5;
-  bool failed = false;
-  for (int i = 0; i < 16 && !failed; ++i) {  // the socket may still buffer a block
-    if (Write(channel, block)) {
+  std::string failure;
+  for (int i = 0; i < 16 && failure.empty(); ++i) {  // the socket may still buffer a block
+    try {
+      Write(*job, block);
       sent += static_cast<std::int64_t>(block.size());
-    } else {
-      failed = true;
+    } catch (const TError& e) {
+      failure = e.what();
     }
   }
-  EXPECT_TRUE(failed);
-  EXPECT_TRUE(channel.OutputFailed);
-  EXPECT_EQ(channel.OutputBytes, sent);
-  EXPECT_THAT(channel.Error(), HasSubstr(Queue));
-  channel.ClosePrinterOutput();
-  EXPECT_THAT(channel.Error(), HasSubstr("did not take the job"));
+  EXPECT_THAT(failure, HasSubstr(Queue));
+  EXPECT_EQ(job->BytesDelivered(), sent);
+  EXPECT_THAT([&] { job->Commit(); }, ::testing::ThrowsMessage<TError>(HasSubstr("did not take the job")));
 }
 
 }  // namespace

@@ -1,0 +1,207 @@
+#include "driver/print_run.h"
+
+#include <fmt/format.h>
+
+#include <chrono>
+
+#include "base/errors.h"
+#include "base/ini_file.h"
+#include "base/rounding.h"
+#include "engine/cups_output.h"
+
+namespace slabrip {
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+// The print loop reports at most this often.
+constexpr auto kReportInterval = std::chrono::seconds(1);
+
+}  // namespace
+
+TProgressRecord ProgressRecordOf(const TRipSlab& slab, std::uint8_t kind) {
+  TProgressRecord record;
+  record.SlabID = slab.SlabID;
+  record.Kind = kind;
+  record.RipStatus = slab.RipStatus;
+  record.RipHeight = slab.RipHeight;
+  record.RipCurrRow = slab.RipCurrRow;
+  record.CurrPrnSize = slab.CurrPrnSize;
+  record.SentPrnSize = slab.SentPrnSize;
+  return record;
+}
+
+TPrintRun::TPrintRun(TRipEngine& engine, const THPDJEntries& library, THostChannel& host,
+                     TPrintOptions options, TPrintListener& listener)
+    : Engine_(engine),
+      Slab_(engine.Slab()),
+      Library_(library),
+      Host_(host),
+      Options_(std::move(options)),
+      Listener_(listener) {}
+
+std::pair<std::int32_t, std::int32_t> TPrintRun::PrinterRows(std::int32_t y, std::int32_t renderHeight,
+                                                             std::int32_t ripHeight) {
+  const double scale = static_cast<double>(ripHeight) / renderHeight;
+  const auto first = static_cast<std::int32_t>(RoundHalfEven(scale * y));
+  const auto next = static_cast<std::int32_t>(RoundHalfEven(scale * (static_cast<double>(y) + 1)));
+  return {first, next - 1};
+}
+
+TPrintOutcome TPrintRun::Run() {
+  const auto start = TClock::now();
+  TPrintOutcome outcome;
+  outcome.Status = Slab_->RipStatus;
+  THPRasterJob job(Library_, Options_.Job,
+                   [this](const std::uint8_t* data, std::size_t count) { Output_->Write(data, count); });
+  job.SetSlab(Slab_);
+  try {
+    Engine_.PrepareBuffers(Options_.BandRows);
+    Output_ = OpenOutput();
+    outcome.Destination = Output_->Destination();
+    if (!job.StartHPJob()) throw TError(StartProblem());
+  } catch (const std::exception& e) {
+    // Nothing was printed: the slab keeps its status and the output what it had.
+    outcome.Error = e.what();
+    try {
+      job.EndHPJob();
+    } catch (const std::exception&) {
+      // The start's own error is the one that tells why.
+    }
+    Output_.reset();
+    outcome.Seconds = std::chrono::duration<double>(TClock::now() - start).count();
+    return outcome;
+  }
+
+  outcome.Began = true;
+  Slab_->RipStatus = TRipStatus::kPrinting;
+  Slab_->CurrPrnSize = 0;
+  Slab_->SentPrnSize = 0;
+  Slab_->RipCurrRow = 0;
+  bool complete = false;
+  try {
+    Report(TProgressRecord::kStarted);
+    complete = PrintRows(job, outcome);
+  } catch (const std::exception& e) {
+    outcome.Error = e.what();
+  }
+  try {
+    // Also after a failure or an abort; the library's last data arrives inside the end calls.
+    job.EndHPJob();
+    if (complete && outcome.Error.empty()) Output_->Commit();
+  } catch (const std::exception& e) {
+    if (outcome.Error.empty()) outcome.Error = e.what();
+  }
+  complete = complete && outcome.Error.empty();
+  outcome.Aborted = AbortRequested_;
+  outcome.Bytes = Output_->BytesDelivered();
+  // Whatever was not committed is dropped here: the old file stays, the queue prints nothing.
+  Output_.reset();
+
+  Slab_->CurrPrnSize = outcome.Bytes;
+  Slab_->SentPrnSize = outcome.Bytes;
+  if (complete) Slab_->RipCurrRow = Slab_->RipHeight;
+  Slab_->RipStatus = complete ? TRipStatus::kPrinted : TRipStatus::kStopped;
+  outcome.Status = Slab_->RipStatus;
+  Listener_.ProcessEvents();
+  Report(TProgressRecord::kFinished);
+  Listener_.ProcessEvents();
+  try {
+    Slab_->SaveStatus();
+  } catch (const std::exception& e) {
+    outcome.Error += (outcome.Error.empty() ? "" : "\n") + std::string(e.what());
+  }
+  outcome.Seconds = std::chrono::duration<double>(TClock::now() - start).count();
+  return outcome;
+}
+
+std::unique_ptr<TOutputSink> TPrintRun::OpenOutput() {
+  if (Options_.TestOutput) return OpenFileOutput(Options_.TestOutputFile);
+  if (GoesToPrinter(Slab_->RipStatus)) return OpenPrinterQueue();
+  if (GoesToFile(Slab_->RipStatus)) {
+    if (Slab_->PrnFilename.empty())
+      throw TError(Slab_->FileName + ": the slab names no print file (PrnFilename)");
+    return OpenFileOutput(Slab_->PrnFilename);
+  }
+  throw TError(fmt::format("Nothing to print to: the slab's RipStatus is {}", StatusCode(Slab_->RipStatus)));
+}
+
+std::unique_ptr<TOutputSink> TPrintRun::OpenPrinterQueue() {
+  const TRipSlab& slab = *Slab_;
+  int index = -1;
+  if (slab.PrinterDataSnapshot) {
+    TqlInifile snapshot;
+    snapshot.SetStrings(*slab.PrinterDataSnapshot);
+    std::string name = snapshot.ReadString("PrinterData", "CurrWinPrn", "");
+    if (name.empty()) name = "OrvenexRIP";
+    const std::string port = snapshot.ReadString("PrinterData", "CurrPort", "");
+    if (port != "CustomPort") index = FindPrinterIndex(name);
+    // The queue's port is a device URI; the slab names a Windows port.
+    const std::string uri = DeviceUriForPort(port);
+    if (index >= 0 && GetPrinterPort(name) != (uri.empty() ? port : uri)) {
+      if (const std::string note = SetPrinterPort(name, port); !note.empty()) Listener_.Note(note);
+    }
+  }
+  return OpenPrinterOutput(index, slab.Jobname);
+}
+
+std::string TPrintRun::StartProblem() const {
+  if (Options_.Job.PrinterModelId.empty())
+    return "no HP printer model is known for the slab's printer " + Slab_->Printer;
+  if (Slab_->XDPI < 1 || Slab_->YDpi < 1)
+    return fmt::format("the printer resolution {} x {} dpi cannot be printed", Slab_->XDPI, Slab_->YDpi);
+  if (Slab_->RenderDPI < 150)
+    return fmt::format("the render resolution {} dpi is below 150", Slab_->RenderDPI);
+  return "the HP job could not be started";
+}
+
+bool TPrintRun::PrintRows(THPRasterJob& job, TPrintOutcome& outcome) {
+  TInkRowEx& row = *Engine_.InkRow();
+  THPRasterJob::ConfigurePlanes(row);
+  auto deadline = TClock::now() + kReportInterval;
+  const std::int32_t renderHeight = Slab_->RenderHeight;
+  for (std::int32_t y = 0; y < renderHeight; ++y) {
+    Listener_.ProcessEvents();
+    if (AbortRequested_) return false;
+    Engine_.PrepareRow(y);
+    const auto [first, last] = PrinterRows(y, renderHeight, Slab_->RipHeight);
+    for (std::int32_t j = first; j <= last; ++j) {
+      row.ExpandDitherPack(j);
+      try {
+        job.SendRow(row);
+      } catch (const TError& e) {
+        throw TError(fmt::format("{}: printing stopped at printer row {} of {}: {}", Slab_->FileName, j,
+                                 Slab_->RipHeight, e.what()));
+      }
+      Slab_->RipCurrRow = j;
+      ++outcome.RowsSent;
+    }
+    if (TClock::now() > deadline) {
+      Report(TProgressRecord::kRunning);
+      deadline = TClock::now() + kReportInterval;
+    }
+  }
+  return true;
+}
+
+void TPrintRun::Report(std::uint8_t kind) {
+  if (Output_) {
+    Slab_->CurrPrnSize = Output_->BytesDelivered();
+    Slab_->SentPrnSize = Slab_->CurrPrnSize;
+  }
+  Slab_->UpdateProgress();
+  Listener_.Progress({.Kind = kind,
+                      .RipCurrRow = Slab_->RipCurrRow,
+                      .RipHeight = Slab_->RipHeight,
+                      .Bytes = Slab_->CurrPrnSize,
+                      .Done = Slab_->RipProgress});
+  if (!Host_.Find(Slab_->CustomHostHwnd)) return;
+  const TProgressRecord record = ProgressRecordOf(*Slab_, kind);
+  // Only the last record is waited for, and only by a host that answers.
+  if (kind == TProgressRecord::kFinished)
+    Host_.Send(record);
+  else
+    Host_.Post(record);
+}
+
+}  // namespace slabrip

@@ -1,0 +1,31 @@
+#include "engine/output_sink.h"
+
+#include "base/errors.h"
+#include "base/file_paths.h"
+
+namespace slabrip {
+namespace {
+
+class TFileSink final : public TOutputSink {
+ public:
+  explicit TFileSink(const std::string& path) : Writer_(path) {}
+
+  void Write(const std::uint8_t* bytes, std::size_t count) override {
+    Writer_.Write({reinterpret_cast<const char*>(bytes), count});
+  }
+  void Commit() override { Writer_.Commit(); }
+  std::int64_t BytesDelivered() const override { return Writer_.BytesWritten(); }
+  const std::string& Destination() const override { return Writer_.Path(); }
+
+ private:
+  TAtomicFileWriter Writer_;
+};
+
+}  // namespace
+
+std::unique_ptr<TOutputSink> OpenFileOutput(const std::string& path) {
+  if (path.empty()) throw TError("no print file name is given");
+  return std::make_unique<TFileSink>(path);
+}
+
+}  // namespace slabrip
