@@ -17,7 +17,7 @@ namespace {
 constexpr double kCoordinateLimit = 4'000'000;
 
 // Rows of the strips that patterns sampling through a matrix are painted in.
-constexpr int kStripRows = 64;
+constexpr int kStripRows = 32;
 
 // A pattern whose pixels cairo takes as they are: a colour, or a bitmap moved
 // by whole pixels. Any other is resampled through a fixed-point matrix.
@@ -169,8 +169,8 @@ bool TcmfRender::AppendPath(const TGeoCurve& curve) {
 // cairo samples a pattern that scales or turns through a fixed-point matrix
 // that it fits around the middle of the area drawn; drawn straight into a band,
 // that middle, and with it the sampled pixels, would move with the band. The
-// pattern is painted instead into strips fixed on the picture, the same
-// whatever the band, and the path is filled from their pixels.
+// path is filled instead in strips fixed on the picture, the same whatever the
+// band, and the strips are laid onto the band by whole pixels.
 void TcmfRender::FillPath(cairo_pattern_t* pattern, cairo_fill_rule_t rule) {
   cairo_set_fill_rule(Cairo_, rule);
   if (SamplesInPlace(pattern)) {
@@ -182,41 +182,32 @@ void TcmfRender::FillPath(cairo_pattern_t* pattern, cairo_fill_rule_t rule) {
   const double top = std::floor(std::max(PathBox_.Top, DeviceClip_.Top));
   const double right = std::ceil(std::min(PathBox_.Right, DeviceClip_.Right));
   const double bottom = std::ceil(std::min(PathBox_.Bottom, DeviceClip_.Bottom));
-  if (!(left < right && top < bottom)) {
-    cairo_new_path(Cairo_);
-    return;
-  }
+  const std::unique_ptr<cairo_path_t, TCairoDeleter> path(cairo_copy_path(Cairo_));
+  cairo_new_path(Cairo_);
+  if (!(left < right && top < bottom) || path->status != CAIRO_STATUS_SUCCESS) return;
   const int x = static_cast<int>(left), y = static_cast<int>(top);
-  const int width = static_cast<int>(right) - x, height = static_cast<int>(bottom) - y;
-  TCairoSurface area(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+  const int width = static_cast<int>(right) - x, end = static_cast<int>(bottom);
   TCairoSurface strip(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, kStripRows));
-  if (cairo_surface_status(area.get()) != CAIRO_STATUS_SUCCESS ||
-      cairo_surface_status(strip.get()) != CAIRO_STATUS_SUCCESS) {
-    cairo_new_path(Cairo_);
-    return;
-  }
-  cairo_surface_flush(area.get());
-  unsigned char* areaRows = cairo_image_surface_get_data(area.get());
-  const unsigned char* stripRows = cairo_image_surface_get_data(strip.get());
-  const auto areaStride = static_cast<std::size_t>(cairo_image_surface_get_stride(area.get()));
-  const auto stripStride = static_cast<std::size_t>(cairo_image_surface_get_stride(strip.get()));
-  for (int stripTop = FloorDiv(y, kStripRows) * kStripRows; stripTop < y + height; stripTop += kStripRows) {
+  if (cairo_surface_status(strip.get()) != CAIRO_STATUS_SUCCESS) return;
+  for (int stripTop = FloorDiv(y, kStripRows) * kStripRows; stripTop < end; stripTop += kStripRows) {
     {
       TCairo cr(cairo_create(strip.get()));
-      cairo_translate(cr.get(), -x, -stripTop);
-      cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);
-      cairo_set_source(cr.get(), pattern);
+      cairo_set_operator(cr.get(), CAIRO_OPERATOR_CLEAR);
       cairo_paint(cr.get());
+      cairo_set_operator(cr.get(), CAIRO_OPERATOR_OVER);
+      cairo_set_antialias(cr.get(), cairo_get_antialias(Cairo_));
+      cairo_set_fill_rule(cr.get(), rule);
+      cairo_translate(cr.get(), -x, -stripTop);
+      cairo_append_path(cr.get(), path.get());
+      cairo_set_source(cr.get(), pattern);
+      cairo_fill(cr.get());
     }
     cairo_surface_flush(strip.get());
-    for (int row = std::max(stripTop, y); row < std::min(stripTop + kStripRows, y + height); ++row)
-      std::memcpy(areaRows + static_cast<std::size_t>(row - y) * areaStride,
-                  stripRows + static_cast<std::size_t>(row - stripTop) * stripStride,
-                  4 * static_cast<std::size_t>(width));
+    const int first = std::max(stripTop, y), last = std::min(stripTop + kStripRows, end);
+    cairo_set_source_surface(Cairo_, strip.get(), x, stripTop);
+    cairo_rectangle(Cairo_, x, first, width, last - first);
+    cairo_fill(Cairo_);
   }
-  cairo_surface_mark_dirty(area.get());
-  cairo_set_source_surface(Cairo_, area.get(), x, y);
-  cairo_fill(Cairo_);
 }
 
 void TcmfRender::DrawGeometry(const TcmfGeo& geo) {
