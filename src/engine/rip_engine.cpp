@@ -143,10 +143,11 @@ void TRipEngine::PrepareBuffers(std::int32_t bandRows) {
   SlabTransform_ = {0, 0, scale, 0, 0, scale};
   if (bandRows < 0)
     throw TError(fmt::format("{}: a band of {} rows cannot be drawn", Slab_->FileName, bandRows));
-  BandHeight_ = bandRows > 0
-                    ? std::min(bandRows, Slab_->RenderHeight)
-                    : std::max(static_cast<std::int32_t>(kBandPixels / static_cast<std::uint32_t>(width)),
-                               kMinBandHeight);
+  const std::int32_t rows =
+      bandRows > 0 ? std::min(bandRows, Slab_->RenderHeight)
+                   : std::max(static_cast<std::int32_t>(kBandPixels / static_cast<std::uint32_t>(width)), kMinBandHeight);
+  // cairo draws no band taller than its images.
+  BandHeight_ = std::min(rows, kMaxCairoSide);
   BandTop_ = INT32_MAX;
   BandsDrawn_ = 0;
   Band_.SetSize(width, BandHeight_);
@@ -202,8 +203,13 @@ void TRipEngine::RenderBand(int y) {
   renderer->SpotMode = true;
   renderer->EmbeddedFileMode = true;
   renderer->TargetTop = BandTop_;
-  DrawAlignMarks(*renderer);
-  for (const TRipJobPos& placement : Slab_->Placements) DrawPlacedJob(placement, *renderer);
+  try {
+    DrawAlignMarks(*renderer);
+    for (const TRipJobPos& placement : Slab_->Placements) DrawPlacedJob(placement, *renderer);
+  } catch (const TError& e) {
+    BandTop_ = INT32_MAX;  // half a band is no band
+    throw TError(fmt::format("{}: {}", Slab_->FileName, e.what()));
+  }
   // A job's correction converts with its own table; the engine's lookups stay on the ink tables.
   if (InkManager_) {
     if (TColorLut33Obj* second = InkManager_->SecondTable()) {
@@ -226,12 +232,7 @@ void TRipEngine::DrawPlacedJob(const TRipJobPos& placement, TcmfRender& renderer
                                   place.Map({placed.MinX, placed.MaxY})};
   const TAffine documentToSlab = Compose(TransformBetween(from, to), SlabTransform_);
   const TMatrixObj view(documentToSlab);
-  {
-    TCairoSurface surface = SurfaceOver(Band_);
-    TCairo cr(cairo_create(surface.get()));
-    renderer.Render(*job->Document, cr.get(), clip, view, job->IsClipped);
-    cairo_surface_flush(surface.get());
-  }
+  renderer.Render(*job->Document, clip, view, job->IsClipped);
   if (job->CorrectionLut) {
     const TRectF box = TMatrixObj(SlabTransform_).MapRectToPixels(placement.PlacedBounds());
     const auto top = static_cast<float>(BandTop_);  // whole pixels: exact

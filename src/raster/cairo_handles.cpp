@@ -2,15 +2,19 @@
 
 namespace slabrip {
 
-TCairoSurface SurfaceOver(TBitmap32& bitmap) {
-  return TCairoSurface(cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(bitmap.Pixels()),
-                                                           CAIRO_FORMAT_ARGB32, bitmap.Width(), bitmap.Height(),
-                                                           bitmap.Stride()));
+TCairoSurface SurfaceOver(TBitmap32& bitmap) { return SurfaceOver(bitmap, bitmap.Bounds()); }
+
+TCairoSurface SurfaceOver(const TBitmap32& bitmap) { return SurfaceOver(bitmap, bitmap.Bounds()); }
+
+TCairoSurface SurfaceOver(TBitmap32& bitmap, const TRectI& area) {
+  auto* first = reinterpret_cast<unsigned char*>(bitmap.Row(area.Top) + area.Left);
+  return TCairoSurface(cairo_image_surface_create_for_data(first, CAIRO_FORMAT_ARGB32, area.Right - area.Left,
+                                                           area.Bottom - area.Top, bitmap.Stride()));
 }
 
-TCairoSurface SurfaceOver(const TBitmap32& bitmap) {
+TCairoSurface SurfaceOver(const TBitmap32& bitmap, const TRectI& area) {
   // cairo takes a writable pointer, but a source surface is never written.
-  return SurfaceOver(const_cast<TBitmap32&>(bitmap));
+  return SurfaceOver(const_cast<TBitmap32&>(bitmap), area);
 }
 
 }  // namespace slabrip

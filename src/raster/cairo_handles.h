@@ -20,11 +20,18 @@ using TCairo = std::unique_ptr<cairo_t, TCairoDeleter>;
 using TCairoSurface = std::unique_ptr<cairo_surface_t, TCairoDeleter>;
 using TCairoPattern = std::unique_ptr<cairo_pattern_t, TCairoDeleter>;
 
+/// cairo makes no image surface wider or taller than this.
+inline constexpr int kMaxCairoSide = 32767;
+
 /// An ARGB32 image surface drawing straight into the bitmap's pixels (no
 /// copy): the bitmap's layout is cairo's premultiplied ARGB32. The bitmap
-/// must outlive the surface.
+/// must outlive the surface. The surface is in an error state for a bitmap
+/// that cairo cannot take (more than kMaxCairoSide a side).
 TCairoSurface SurfaceOver(TBitmap32& bitmap);
 /// The same for a bitmap that is only read (textures, images).
 TCairoSurface SurfaceOver(const TBitmap32& bitmap);
+/// A surface over the pixels of `area` only (within the bitmap's bounds).
+TCairoSurface SurfaceOver(TBitmap32& bitmap, const TRectI& area);
+TCairoSurface SurfaceOver(const TBitmap32& bitmap, const TRectI& area);
 
 }  // namespace slabrip

@@ -107,10 +107,15 @@ TCairoPattern HatchPattern(THatchStyle style, std::uint32_t foreground, std::uin
 }
 
 TCairoPattern TexturePattern(const TBitmap32& texture, const TParallelogram& device, TTextureWrap wrap) {
-  const int width = texture.Width();
-  const int height = texture.Height();
+  return TexturePattern(texture, device, wrap, texture.Bounds());
+}
+
+TCairoPattern TexturePattern(const TBitmap32& texture, const TParallelogram& device, TTextureWrap wrap,
+                             const TRectI& texels) {
+  const int width = texels.Right - texels.Left;
+  const int height = texels.Bottom - texels.Top;
   if (width <= 0 || height <= 0 || IsDegenerate(device)) return nullptr;
-  TCairoSurface surface = SurfaceOver(texture);
+  TCairoSurface surface = SurfaceOver(texture, texels);
   if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
   cairo_extend_t extend = CAIRO_EXTEND_REPEAT;
   switch (wrap) {
@@ -123,10 +128,12 @@ TCairoPattern TexturePattern(const TBitmap32& texture, const TParallelogram& dev
       break;
     case TTextureWrap::kClamp: extend = CAIRO_EXTEND_NONE; break;
   }
-  const auto w = static_cast<double>(width);
-  const auto h = static_cast<double>(height);
-  // cairo's pattern matrix goes from user space into the texture.
-  const cairo_matrix_t toTexture = MatrixBetween(device, {{{0, 0}, {w, 0}, {0, h}}});
+  const auto w = static_cast<double>(texture.Width());
+  const auto h = static_cast<double>(texture.Height());
+  // cairo's pattern matrix goes from user space into the texture, here its part.
+  cairo_matrix_t toTexture = MatrixBetween(device, {{{0, 0}, {w, 0}, {0, h}}});
+  toTexture.x0 -= texels.Left;
+  toTexture.y0 -= texels.Top;
   cairo_pattern_t* pattern = cairo_pattern_create_for_surface(surface.get());
   cairo_pattern_set_extend(pattern, extend);
   cairo_pattern_set_filter(pattern, CAIRO_FILTER_GOOD);

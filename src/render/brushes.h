@@ -51,6 +51,10 @@ enum class TTextureWrap { kTile, kTileFlipX, kTileFlipY, kTileFlipXY, kClamp };
 /// the texture must outlive it. Nothing for an empty texture, a degenerate
 /// parallelogram or a texture larger than cairo's images.
 TCairoPattern TexturePattern(const TBitmap32& texture, const TParallelogram& device, TTextureWrap wrap);
+/// The same drawing only from the pixels of `texels`, a part of a texture
+/// that may be larger than cairo's images; for kClamp only.
+TCairoPattern TexturePattern(const TBitmap32& texture, const TParallelogram& device, TTextureWrap wrap,
+                             const TRectI& texels);
 
 /// The brush of a gradient fill: `extent` is the object's gradient extent,
 /// `frame` its fill frame in unit coordinates of the extent, `matrix` the

@@ -1,9 +1,12 @@
 #include "render/cmf_render.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
+#include "base/errors.h"
 #include "base/rounding.h"
 #include "document/cmf_reader.h"
 #include "geometry/scan_buffer.h"
@@ -18,6 +21,9 @@ constexpr double kCoordinateLimit = 4'000'000;
 
 // Rows of the strips that patterns sampling through a matrix are painted in.
 constexpr int kStripRows = 32;
+
+// Columns of the pieces a band wider than cairo's images is drawn in.
+constexpr int kPieceColumns = 16384;
 
 // A pattern whose pixels cairo takes as they are: a colour, or a bitmap moved
 // by whole pixels. Any other is resampled through a fixed-point matrix.
@@ -85,32 +91,54 @@ TRectD TcmfRender::TargetRect() const {
           static_cast<double>(TargetTop) + TargetBitmap->Height()};
 }
 
-void TcmfRender::Render(const TcmfFile& document, cairo_t* cr, const TRectF& visible, const TMatrixObj& view,
+void TcmfRender::Render(const TcmfFile& document, const TRectF& visible, const TMatrixObj& view,
                         bool clipToVisible) {
-  SetView(view, visible);
+  if (!TargetBitmap || TargetBitmap->PixelCount() == 0) return;
   Document_ = &document;
-  Cairo_ = cr;
-  cairo_save(cr);
-  // A shift by whole rows is exact in cairo's fixed point: every band draws
-  // the coordinates of the whole picture.
-  cairo_translate(cr, 0, -TargetTop);
-  if (clipToVisible) {
-    cairo_rectangle(cr, DeviceClip_.Left, DeviceClip_.Top, DeviceClip_.Right - DeviceClip_.Left,
-                    DeviceClip_.Bottom - DeviceClip_.Top);
-    cairo_clip(cr);
+  // A band wider than cairo's images is drawn in pieces of fixed columns, the
+  // same for every band, so that it draws as a band of any height would.
+  const int width = TargetBitmap->Width();
+  const int step = width <= kMaxCairoSide ? width : kPieceColumns;
+  try {
+    for (int left = 0; left < width; left += step)
+      DrawPiece({left, 0, std::min(width, left + step), TargetBitmap->Height()}, visible, view, clipToVisible);
+  } catch (...) {
+    Document_ = nullptr;
+    throw;
   }
-  // Work that scales with the clip (gradients drawn into bitmaps) stays within the band.
+  Document_ = nullptr;
+}
+
+void TcmfRender::DrawPiece(const TRectI& piece, const TRectF& visible, const TMatrixObj& view,
+                           bool clipToVisible) {
+  const TCairoSurface surface = SurfaceOver(*TargetBitmap, piece);
+  const TCairo cr(cairo_create(surface.get()));
+  SetView(view, visible);
+  Cairo_ = cr.get();
+  // Shifts by whole pixels are exact in cairo's fixed point: every band and
+  // piece draws the coordinates of the whole picture.
+  cairo_translate(Cairo_, -piece.Left, -TargetTop);
+  if (clipToVisible) {
+    cairo_rectangle(Cairo_, DeviceClip_.Left, DeviceClip_.Top, DeviceClip_.Right - DeviceClip_.Left,
+                    DeviceClip_.Bottom - DeviceClip_.Top);
+    cairo_clip(Cairo_);
+  }
+  // Work that scales with the clip (gradients drawn into bitmaps) stays within the piece.
   TRectD clip;
-  cairo_clip_extents(cr, &clip.Left, &clip.Top, &clip.Right, &clip.Bottom);
+  cairo_clip_extents(Cairo_, &clip.Left, &clip.Top, &clip.Right, &clip.Bottom);
   DeviceClip_ = {std::max(DeviceClip_.Left, clip.Left), std::max(DeviceClip_.Top, clip.Top),
                  std::min(DeviceClip_.Right, clip.Right), std::min(DeviceClip_.Bottom, clip.Bottom)};
-  cairo_set_antialias(cr, CAIRO_ANTIALIAS_BEST);
-  cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-  if (document.Root)
-    for (const auto& child : document.Root->Children) DrawNode(*child);
-  cairo_restore(cr);
+  cairo_set_antialias(Cairo_, CAIRO_ANTIALIAS_BEST);
+  cairo_set_operator(Cairo_, CAIRO_OPERATOR_OVER);
+  if (Document_->Root)
+    for (const auto& child : Document_->Root->Children) DrawNode(*child);
+  cairo_surface_flush(surface.get());
+  const cairo_status_t status = cairo_status(Cairo_);
   Cairo_ = nullptr;
-  Document_ = nullptr;
+  // A context in an error state has drawn nothing since: never a blank band in silence.
+  if (status != CAIRO_STATUS_SUCCESS)
+    throw TError(fmt::format("cairo cannot draw the band ({} x {} pixels at row {}): {}", piece.Right - piece.Left,
+                             piece.Bottom - piece.Top, TargetTop, cairo_status_to_string(status)));
 }
 
 void TcmfRender::DrawNode(const TcmfGeneric& node) {
@@ -178,6 +206,51 @@ void TcmfRender::FillPath(cairo_pattern_t* pattern, cairo_fill_rule_t rule) {
     cairo_fill(Cairo_);
     return;
   }
+  FillInStrips([pattern](const TRectI&) { return TCairoPattern(cairo_pattern_reference(pattern)); }, kMaxCairoSide,
+               rule);
+}
+
+void TcmfRender::FillImage(const TBitmap32& image, const TParallelogram& device) {
+  if (image.Width() <= kMaxCairoSide && image.Height() <= kMaxCairoSide) {
+    if (const auto pattern = TexturePattern(image, device, TTextureWrap::kClamp))
+      FillPath(pattern.get(), CAIRO_FILL_RULE_WINDING);
+    else
+      cairo_new_path(Cairo_);
+    return;
+  }
+  // Too large for cairo: each strip draws from the part of the image under it,
+  // with room for the filter, in columns narrow enough for that part to fit.
+  const cairo_matrix_t toImage = MatrixBetween(
+      device, {{{0, 0}, {static_cast<double>(image.Width()), 0}, {0, static_cast<double>(image.Height())}}});
+  const double texelsAcross = std::abs(toImage.xx) + std::abs(toImage.yx);
+  const double texelsDown = std::abs(toImage.xy) + std::abs(toImage.yy);
+  const int margin = static_cast<int>(std::ceil(std::max({texelsAcross, texelsDown, 1.0}))) + 2;
+  const double room = kMaxCairoSide - 2.0 * margin - texelsDown * kStripRows;
+  const double columns = texelsAcross > 0 ? room / texelsAcross : kMaxCairoSide;
+  if (!(columns >= 1)) {
+    cairo_new_path(Cairo_);
+    return;
+  }
+  FillInStrips(
+      [&](const TRectI& area) -> TCairoPattern {
+        double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+        for (const auto& [x, y] : {std::pair{area.Left, area.Top}, {area.Right, area.Top}, {area.Left, area.Bottom},
+                                   {area.Right, area.Bottom}}) {
+          const double u = toImage.xx * x + toImage.xy * y + toImage.x0;
+          const double v = toImage.yx * x + toImage.yy * y + toImage.y0;
+          minX = std::min(minX, u), maxX = std::max(maxX, u), minY = std::min(minY, v), maxY = std::max(maxY, v);
+        }
+        const TRectI texels{static_cast<int>(std::clamp(std::floor(minX) - margin, 0.0, double(image.Width()))),
+                            static_cast<int>(std::clamp(std::floor(minY) - margin, 0.0, double(image.Height()))),
+                            static_cast<int>(std::clamp(std::ceil(maxX) + margin, 0.0, double(image.Width()))),
+                            static_cast<int>(std::clamp(std::ceil(maxY) + margin, 0.0, double(image.Height())))};
+        if (texels.Left >= texels.Right || texels.Top >= texels.Bottom) return nullptr;
+        return TexturePattern(image, device, TTextureWrap::kClamp, texels);
+      },
+      static_cast<int>(std::min<double>(columns, kMaxCairoSide)), CAIRO_FILL_RULE_WINDING);
+}
+
+void TcmfRender::FillInStrips(const TPatternFor& patternFor, int columns, cairo_fill_rule_t rule) {
   const double left = std::floor(std::max(PathBox_.Left, DeviceClip_.Left));
   const double top = std::floor(std::max(PathBox_.Top, DeviceClip_.Top));
   const double right = std::ceil(std::min(PathBox_.Right, DeviceClip_.Right));
@@ -186,27 +259,33 @@ void TcmfRender::FillPath(cairo_pattern_t* pattern, cairo_fill_rule_t rule) {
   cairo_new_path(Cairo_);
   if (!(left < right && top < bottom) || path->status != CAIRO_STATUS_SUCCESS) return;
   const int x = static_cast<int>(left), y = static_cast<int>(top);
-  const int width = static_cast<int>(right) - x, end = static_cast<int>(bottom);
-  TCairoSurface strip(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, kStripRows));
-  if (cairo_surface_status(strip.get()) != CAIRO_STATUS_SUCCESS) return;
-  for (int stripTop = FloorDiv(y, kStripRows) * kStripRows; stripTop < end; stripTop += kStripRows) {
-    {
-      TCairo cr(cairo_create(strip.get()));
-      cairo_set_operator(cr.get(), CAIRO_OPERATOR_CLEAR);
-      cairo_paint(cr.get());
-      cairo_set_operator(cr.get(), CAIRO_OPERATOR_OVER);
-      cairo_set_antialias(cr.get(), cairo_get_antialias(Cairo_));
-      cairo_set_fill_rule(cr.get(), rule);
-      cairo_translate(cr.get(), -x, -stripTop);
-      cairo_append_path(cr.get(), path.get());
-      cairo_set_source(cr.get(), pattern);
-      cairo_fill(cr.get());
+  const int end = static_cast<int>(right), bottomRow = static_cast<int>(bottom);
+  // Columns too start at fixed places, so a strip's areas do not depend on the piece either.
+  for (int column = FloorDiv(x, columns) * columns; column < end; column += columns) {
+    const int areaLeft = std::max(column, x), areaRight = std::min(column + columns, end);
+    const TCairoSurface strip(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, areaRight - areaLeft, kStripRows));
+    if (cairo_surface_status(strip.get()) != CAIRO_STATUS_SUCCESS) return;
+    for (int stripTop = FloorDiv(y, kStripRows) * kStripRows; stripTop < bottomRow; stripTop += kStripRows) {
+      const TCairoPattern pattern = patternFor({areaLeft, stripTop, areaRight, stripTop + kStripRows});
+      if (!pattern) continue;
+      {
+        const TCairo cr(cairo_create(strip.get()));
+        cairo_set_operator(cr.get(), CAIRO_OPERATOR_CLEAR);
+        cairo_paint(cr.get());
+        cairo_set_operator(cr.get(), CAIRO_OPERATOR_OVER);
+        cairo_set_antialias(cr.get(), cairo_get_antialias(Cairo_));
+        cairo_set_fill_rule(cr.get(), rule);
+        cairo_translate(cr.get(), -areaLeft, -stripTop);
+        cairo_append_path(cr.get(), path.get());
+        cairo_set_source(cr.get(), pattern.get());
+        cairo_fill(cr.get());
+      }
+      cairo_surface_flush(strip.get());
+      const int first = std::max(stripTop, y), last = std::min(stripTop + kStripRows, bottomRow);
+      cairo_set_source_surface(Cairo_, strip.get(), areaLeft, stripTop);
+      cairo_rectangle(Cairo_, areaLeft, first, areaRight - areaLeft, last - first);
+      cairo_fill(Cairo_);
     }
-    cairo_surface_flush(strip.get());
-    const int first = std::max(stripTop, y), last = std::min(stripTop + kStripRows, end);
-    cairo_set_source_surface(Cairo_, strip.get(), x, stripTop);
-    cairo_rectangle(Cairo_, x, first, width, last - first);
-    cairo_fill(Cairo_);
   }
 }
 
@@ -332,10 +411,7 @@ void TcmfRender::DrawImage(const TcmfImage& image) {
   if (!image.Outline) return;
   const TBitmapLock lock(image.Bitmap.get());
   if (!lock.Bitmap || lock.Bitmap->PixelCount() == 0) return;
-  auto pattern = TexturePattern(*lock.Bitmap, DeviceParallelogram(image.Placement, View_.Matrix()),
-                                TTextureWrap::kClamp);
-  if (!pattern || !AppendPath(*image.Outline)) return;
-  FillPath(pattern.get(), CAIRO_FILL_RULE_WINDING);
+  if (AppendPath(*image.Outline)) FillImage(*lock.Bitmap, DeviceParallelogram(image.Placement, View_.Matrix()));
 }
 
 // The embedded file, decoded once and held through the bitmap cache, drawn
@@ -354,10 +430,7 @@ bool TcmfRender::DrawEmbeddedImage(const TcmfImage& image) {
   }
   const TBitmapLock lock(image.EmbeddedDecoded.get());
   if (!lock.Bitmap || lock.Bitmap->PixelCount() == 0) return false;
-  auto pattern = TexturePattern(*lock.Bitmap, DeviceParallelogram(image.Placement, View_.Matrix()),
-                                TTextureWrap::kClamp);
-  if (!pattern) return false;
-  if (AppendPath(*image.Outline)) FillPath(pattern.get(), CAIRO_FILL_RULE_WINDING);
+  if (AppendPath(*image.Outline)) FillImage(*lock.Bitmap, DeviceParallelogram(image.Placement, View_.Matrix()));
   return true;
 }
 

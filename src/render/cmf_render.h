@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "base/affine.h"
 #include "base/ref_obj.h"
@@ -27,10 +28,10 @@ class TcmfRender : public TRefObj {
   TcmfRender();
 
   /// Draws every node of the document whose bounds meet `visible` (document
-  /// units) on `cr`, a context over the target bitmap, clipped to `visible`
-  /// when `clipToVisible`. Anything cairo is given is clipped to the band;
-  /// coordinates beyond reason are dropped.
-  void Render(const TcmfFile& document, cairo_t* cr, const TRectF& visible, const TMatrixObj& view,
+  /// units) into the target bitmap, clipped to `visible` when `clipToVisible`.
+  /// Anything cairo is given is clipped to the band; coordinates beyond reason
+  /// are dropped. Throws TError when cairo cannot draw the band.
+  void Render(const TcmfFile& document, const TRectF& visible, const TMatrixObj& view,
               bool clipToVisible = false);
 
   /// Scan-converts a curve into the target bitmap and spot map: white with
@@ -67,6 +68,12 @@ class TcmfRender : public TRefObj {
   bool AppendPath(const TGeoCurve& curve);
   /// Fills the current path with the pattern, the same for any band.
   void FillPath(cairo_pattern_t* pattern, cairo_fill_rule_t rule);
+  /// Fills the current path with an image laid on `device`, also one larger than cairo's images.
+  void FillImage(const TBitmap32& image, const TParallelogram& device);
+  /// The pattern for a device area; `columns` bounds the areas' width.
+  using TPatternFor = std::function<TCairoPattern(const TRectI& area)>;
+  void FillInStrips(const TPatternFor& patternFor, int columns, cairo_fill_rule_t rule);
+  void DrawPiece(const TRectI& piece, const TRectF& visible, const TMatrixObj& view, bool clipToVisible);
   TRef<TcmfBrush> FillBrush(const TcmfAttributes& attributes) const;
   TRef<TcmfBrush> OutlineBrush(std::uint32_t code) const;
   std::uint32_t PenColour(std::uint32_t code) const;

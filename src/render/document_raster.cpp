@@ -33,7 +33,7 @@ TRasterSize RasterizeDocument(
   const TRasterSize size = DocumentRasterSize(document, dpi);
   const TRectF bounds = document.DrawingBounds();
   const double scale = dpi / 25.4;
-  const int bandHeight = std::min(std::max(4'000'000 / size.Width, 16), size.Height);
+  const int bandHeight = std::min({std::max(4'000'000 / size.Width, 16), size.Height, kMaxCairoSide});
   TBitmap32 band(size.Width, bandHeight);
   TWordMap spots(size.Width, bandHeight);
   auto renderer = MakeRef<TcmfRender>();
@@ -47,12 +47,7 @@ TRasterSize RasterizeDocument(
     const TMatrixObj view(TAffine{static_cast<float>(-bounds.MinX * scale),
                                   static_cast<float>(-bounds.MinY * scale), static_cast<float>(scale), 0, 0,
                                   static_cast<float>(scale)});
-    {
-      TCairoSurface surface = SurfaceOver(band);
-      TCairo cr(cairo_create(surface.get()));
-      renderer->Render(document, cr.get(), bounds, view);
-      cairo_surface_flush(surface.get());
-    }
+    renderer->Render(document, bounds, view);
     for (int y = 0; y < std::min(bandHeight, size.Height - top); ++y) row(band.Row(y), spots.Row(y));
   }
   return size;

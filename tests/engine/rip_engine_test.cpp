@@ -240,5 +240,59 @@ TEST_F(EngineTest, BandHeightKeepsBandsNearFourMillionPixels) {
   EXPECT_THROW(Engine->PrepareBuffers(), TError);
 }
 
+TEST_F(EngineTest, WideNarrowAndHugeArtworkAllPrint) {
+  // At 10 pixels a millimetre 3780 mm is 37,800 pixels, wider than cairo's
+  // images; 4 mm wide gives bands taller than them. Over the red page's top
+  // half an image of 40,000 x 2 pixels, blue then green, larger than cairo's images too.
+  std::filesystem::copy_file(SLABRIP_CMYK_PROFILE, Dir.File("Printer.icc"));
+  TBitmap32 picture(40000, 2);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 40000; ++x) picture.Row(y)[x] = x < 20000 ? 0xFF0000FFu : 0xFF00FF00u;
+  const auto dominant = [](TColor32 pixel) {
+    const std::array<int, 3> rgb = {int(pixel >> 16 & 255), int(pixel >> 8 & 255), int(pixel & 255)};
+    return rgb[0] > 200 && rgb[1] < 60 && rgb[2] < 60   ? 'r'
+           : rgb[1] > 200 && rgb[0] < 60 && rgb[2] < 60 ? 'g'
+           : rgb[2] > 200 && rgb[0] < 60 && rgb[1] < 60 ? 'b'
+                                                        : '?';
+  };
+  for (const auto& [width, height] : {std::pair{3780, 4}, std::pair{4, 400}}) {
+    const auto w = static_cast<float>(width), h = static_cast<float>(height);
+    TcmfBuilder doc;
+    const TRectF page{0, 0, w, h};
+    const int root = doc.AddGroup(-1, WithBounds(Style(kNoFill, kNoFill, page), page));
+    TCurveBuilder all, top;
+    all.Rectangle(0, 0, w, h);
+    top.Rectangle(0, 0, w, h / 2);
+    doc.AddGeometry(root, Style(0x10FF0000, kNoFill, page), all.Build().get());
+    doc.AddImage(root, Style(kNoFill), {TPointF{0, 0}, TPointF{w, 0}, TPointF{0, h / 2}}, *top.Build(), picture,
+                 TImageStorage::kCompressed);
+    const auto bytes = doc.Build();
+    Dir.Write("art.cmf", std::string(bytes.begin(), bytes.end()));
+    Dir.Write("a.RipJob", fmt::format("[Job]\r\nSrcFile=art.cmf\r\n[FullBounds]\r\nMaxX={}\r\nMaxY={}\r\n", w, h));
+    TRipJobPos place;
+    place.SetJobIndex(0);
+    place.SetPlacedBounds(page);
+    place.SetTransform({0, 0, 1, 0, 0, 1});
+    SlabPath = Dir.Write(
+        "s.RipSlab", test::SlabFileText({Dir.File("a.RipJob")}, {place},
+                                        fmt::format("MediaWidth={}\r\nMediaHeight={}\r\nRenderDPI=254\r\nRenderWidth={}"
+                                                    "\r\nRenderHeight={}\r\nRipWidth={}\r\n",
+                                                    w, h, width * 10, height * 10, width * 10),
+                                        "[SnapShot_MediaPreset]\r\nIccProfile=Printer.icc\r\n"));
+    Engine = MakeRef<TRipEngine>();
+    Prepare();
+    EXPECT_LE(Engine->BandHeight(), 32767);
+    const auto pixel = [&](int x, int y) {
+      Engine->PrepareRow(y);
+      return dominant(Engine->Band().Row(y - Engine->BandTop())[x]);
+    };
+    const int across = width * 10, down = height * 10;
+    EXPECT_EQ(std::string({pixel(across / 10, down / 4), pixel(across - across / 10, down / 4),
+                           pixel(across / 10, down * 3 / 4), pixel(across - across / 10, down * 3 / 4)}),
+              "bgrr")
+        << width << " x " << height << " mm";
+  }
+}
+
 }  // namespace
 }  // namespace slabrip

@@ -34,10 +34,7 @@ class RenderTest : public ::testing::Test {
   void Render(const TcmfFile& document, const TAffine& view = {}, TRectF visible = {0, 0, 40, 40}) {
     Band.Fill(0xFFFFFFFF);
     Spots.Fill(0);
-    TCairoSurface surface = SurfaceOver(Band);
-    TCairo cr(cairo_create(surface.get()));
-    Renderer->Render(document, cr.get(), visible, TMatrixObj(view));
-    cairo_surface_flush(surface.get());
+    Renderer->Render(document, visible, TMatrixObj(view));
   }
   TColor32 At(int x, int y) const { return Band.Row(y)[x]; }
   std::uint16_t SpotAt(int x, int y) const { return Spots.Row(y)[x]; }
