@@ -1,5 +1,7 @@
 #include "base/file_paths.h"
 
+#include <filesystem>
+
 #include <fcntl.h>
 #include <fmt/format.h>
 #include <sys/stat.h>
@@ -9,6 +11,7 @@
 #include <utility>
 
 #include "base/errors.h"
+#include "base/text_encoding.h"
 
 namespace slabrip {
 
@@ -73,9 +76,19 @@ std::string ResolveBeside(std::string_view reference, const std::string& folder)
     return base + ref;
   }
   const std::string name = FileNamePart(ref);
-  if (name.empty() || name == ref) return {};
+  if (name.empty()) return {};
   const std::string beside = base + name;
-  return FileExists(beside) ? beside : std::string();
+  if (name != ref && FileExists(beside)) return beside;
+  // Slabs come from Windows, where names match in any case: the first such
+  // name in sorted order, so the choice does not depend on the folder's order.
+  std::error_code error;
+  std::string found;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.empty() ? "." : folder, error)) {
+    const std::string candidate = entry.path().filename().string();
+    if (EqualIgnoringCase(candidate, name) && (found.empty() || candidate < found) && FileExists(base + candidate))
+      found = candidate;
+  }
+  return found.empty() ? std::string() : base + found;
 }
 
 std::string ReadWholeFile(const std::string& path, std::size_t maxBytes) {

@@ -26,7 +26,8 @@ std::string ChangeFileExt(std::string_view path, std::string_view ext);
 
 /// Finds a file named inside another file: an absolute path that exists is used
 /// as it stands, a relative one is taken from `folder`; failing both, the file
-/// name alone is looked for in `folder`. Empty when nothing is found.
+/// name alone is looked for in `folder`, as written and then in any case.
+/// Empty when nothing is found.
 std::string ResolveBeside(std::string_view reference, const std::string& folder);
 
 /// Whole file as bytes; throws TError naming the file when it cannot be read

@@ -112,12 +112,7 @@ void PrintJob(std::ostream& out, std::size_t index, const TRipfileData& job) {
 int RunInfo(const std::string& slabPath, const std::string& iccFolder, std::ostream& out, std::ostream& err) {
   const TRef<TRipSlab> slab = LoadSlabOrReport(slabPath, err);
   if (!slab) return 1;
-  // The engine's order: document, cut path, correction table.
-  for (const auto& job : slab->Jobs) {
-    job->LoadDocument();
-    job->LoadCutGeometry();
-    job->BuildCorrectionLut();
-  }
+  slab->CompleteJobs();
   const TRipSlab& s = *slab;
   fmt::print(out, "Slab:           {}\n", s.FileName);
   fmt::print(out, "Slab ID:        {}\n", FormatHex64(s.SlabID));
@@ -133,7 +128,12 @@ int RunInfo(const std::string& slabPath, const std::string& iccFolder, std::ostr
   PrintPreset(out, s, iccFolder);
   fmt::print(out, "Printer data:   {}\n", s.PrinterDataSnapshot ? "present" : "none");
   fmt::print(out, "\nJobs ({}):\n", s.JobCount());
-  for (std::size_t i = 0; i < s.JobCount(); ++i) PrintJob(out, i, *s.Job(static_cast<std::int64_t>(i)));
+  for (std::size_t i = 0; i < s.JobCount(); ++i) {
+    if (const auto job = s.Job(static_cast<std::int64_t>(i)))
+      PrintJob(out, i, *job);
+    else
+      fmt::print(out, "  [{}] not loaded\n", i);
+  }
   fmt::print(out, "\nPlacements ({}):\n", s.Placements.size());
   for (std::size_t i = 0; i < s.Placements.size(); ++i) {
     const TRipJobPos& p = s.Placements[i];

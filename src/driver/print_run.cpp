@@ -5,7 +5,6 @@
 #include <chrono>
 
 #include "base/errors.h"
-#include "base/ini_file.h"
 #include "base/rounding.h"
 #include "engine/cups_output.h"
 
@@ -42,10 +41,11 @@ TPrintRun::TPrintRun(TRipEngine& engine, const THPDJEntries& library, THostChann
 
 std::pair<std::int32_t, std::int32_t> TPrintRun::PrinterRows(std::int32_t y, std::int32_t renderHeight,
                                                              std::int32_t ripHeight) {
-  const double scale = static_cast<double>(ripHeight) / renderHeight;
-  const auto first = static_cast<std::int32_t>(RoundHalfEven(scale * y));
-  const auto next = static_cast<std::int32_t>(RoundHalfEven(scale * (static_cast<double>(y) + 1)));
-  return {first, next - 1};
+  // One division each, so that exact halves stay halves: 7 * 29 / 14 is 14.5, which goes to 14.
+  const auto rowAt = [&](double renderRow) {
+    return static_cast<std::int32_t>(RoundHalfEven(renderRow * ripHeight / renderHeight));
+  };
+  return {rowAt(y), rowAt(static_cast<double>(y) + 1) - 1};
 }
 
 TPrintOutcome TPrintRun::Run() {
@@ -130,11 +130,9 @@ std::unique_ptr<TOutputSink> TPrintRun::OpenPrinterQueue() {
   const TRipSlab& slab = *Slab_;
   int index = -1;
   if (slab.PrinterDataSnapshot) {
-    TqlInifile snapshot;
-    snapshot.SetStrings(*slab.PrinterDataSnapshot);
-    std::string name = snapshot.ReadString("PrinterData", "CurrWinPrn", "");
+    std::string name = slab.PrinterDataValue("CurrWinPrn");
     if (name.empty()) name = "OrvenexRIP";
-    const std::string port = snapshot.ReadString("PrinterData", "CurrPort", "");
+    const std::string port = slab.PrinterDataValue("CurrPort");
     if (port != "CustomPort") index = FindPrinterIndex(name);
     // The queue's port is a device URI; the slab names a Windows port.
     const std::string uri = DeviceUriForPort(port);

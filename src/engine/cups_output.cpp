@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "base/errors.h"
+#include "base/text_encoding.h"
 
 extern char** environ;
 
@@ -143,12 +144,6 @@ class TCupsJobSink final : public TOutputSink {
   std::int64_t Delivered_ = 0;
   bool Submitted_ = false;
 };
-
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  return std::ranges::equal(a, b, [](char x, char y) { return UpperAscii(x) == UpperAscii(y); });
-}
 
 bool AllDigits(std::string_view text) {
   return !text.empty() && std::ranges::all_of(text, [](char c) { return c >= '0' && c <= '9'; });

@@ -72,11 +72,7 @@ bool TRipEngine::LoadSlab(const std::string& path) {
     Message_ = e.what();
     return false;
   }
-  for (const auto& job : slab->Jobs) {
-    job->LoadDocument();
-    job->LoadCutGeometry();
-    job->BuildCorrectionLut();
-  }
+  slab->CompleteJobs();
   Slab_ = std::move(slab);
   return true;
 }
@@ -111,7 +107,7 @@ void TRipEngine::PrepareSpotInks() {
   if (!Slab_) return;
   if (!InkManager_) {
     for (const auto& job : Slab_->Jobs)
-      if (job->Document)
+      if (job && job->Document)
         for (auto& colour : job->Document->Colours) colour.SpotChannel = -1;
     return;
   }
@@ -119,7 +115,7 @@ void TRipEngine::PrepareSpotInks() {
   InkManager_->AddSpotInk({});                              // 0: no ink, for knocked-out marks
   InkManager_->AddSpotInk(TInkVector{{0, 0, 0, 32766}});   // 1: black, for marks
   for (const auto& job : Slab_->Jobs) {
-    if (!job->Document) continue;
+    if (!job || !job->Document) continue;
     auto& colours = job->Document->Colours;
     for (std::size_t i = 0; i < colours.size(); ++i) {
       colours[i].SpotChannel = -1;
@@ -242,11 +238,13 @@ void TRipEngine::DrawPlacedJob(const TRipJobPos& placement, TcmfRender& renderer
 }
 
 void TRipEngine::ApplyCorrectionLut(TRectF rect, TColorLut33Obj& table) {
-  // The rectangle is inclusive of its right and bottom pixels.
-  const int left = std::max(0, static_cast<int>(std::max(rect.MinX, -1e9f)));
-  const int right = std::min(Band_.Width() - 1, static_cast<int>(std::min(rect.MaxX, 1e9f)));
-  const int top = std::max(0, static_cast<int>(std::max(rect.MinY, -1e9f)));
-  const int bottom = std::min(Band_.Height() - 1, static_cast<int>(std::min(rect.MaxY, 1e9f)));
+  // The rectangle is inclusive of its right and bottom pixels; both ends are
+  // clamped before they become integers, whatever the placement held.
+  const auto pixel = [](float v) { return static_cast<int>(RoundClamp(v, -1'000'000'000, 1'000'000'000)); };
+  const int left = std::max(0, pixel(rect.MinX));
+  const int right = std::min(Band_.Width() - 1, pixel(rect.MaxX));
+  const int top = std::max(0, pixel(rect.MinY));
+  const int bottom = std::min(Band_.Height() - 1, pixel(rect.MaxY));
   if (left > right || top > bottom) return;
   for (int y = top; y <= bottom; ++y)
     table.ConvertPixels(Band_.Row(y) + left, static_cast<std::size_t>(right - left + 1));

@@ -18,6 +18,8 @@ constexpr const char* kUnit = "hp_raster_job.cpp";
 constexpr const char* kXmlHeader = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>";
 // One unit of the page size and the margins, per inch.
 constexpr double kPageUnitsPerInch = 9600;
+// No printer resolves finer than this many dots per inch.
+constexpr double kMaxResolution = 100'000;
 
 // Pointer-wide so the library can call back on a 64-bit system, where eight
 // digits could not hold the address.
@@ -58,7 +60,11 @@ HPDRLGL_PrinterInfo THPRasterJob::QueryPrinter(int line) const {
 }
 
 std::int64_t THPRasterJob::Resolution() const {
-  return static_cast<std::int64_t>(RoundHalfEven(static_cast<double>(Slab_->XDPI)));
+  const double dpi = Slab_->XDPI;
+  // Beyond any printer, and beyond what an integer holds: refused rather than sent.
+  if (!(dpi <= kMaxResolution))
+    throw TError(fmt::format("{}: XDPI {} is not a printer resolution", Slab_->FileName, FormatGeneral(dpi)));
+  return static_cast<std::int64_t>(RoundHalfEven(dpi));
 }
 
 std::string THPRasterJob::BuildJobInfoXML() {

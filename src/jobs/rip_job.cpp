@@ -16,6 +16,15 @@ namespace slabrip {
 
 namespace {
 
+// The suite writes job files for Windows' profile reader, which drops one pair
+// of quotes around a whole value.
+std::string ReadText(const TqlInifile& ini, std::string_view section, std::string_view key) {
+  std::string value = ini.ReadString(section, key, "");
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+    value = value.substr(1, value.size() - 2);
+  return value;
+}
+
 constexpr std::size_t kMaxCutFileBytes = std::size_t{512} << 20;
 
 TRectF ReadBounds(const TqlInifile& ini, std::string_view section, const TRectF& def) {
@@ -76,12 +85,12 @@ bool TRipfileData::LoadFromFile(const std::string& path) {
   QtyDone = ini.ReadInteger("Job", "QtyDone", 0);
   const auto date = ini.ReadValue("Job", "Date");
   Date = date ? ParseDateTime(*date).value_or(NowDateTime()) : NowDateTime();
-  SrcFile = ini.ReadString("Job", "SrcFile", "");
-  JobName = ini.ReadString("Job", "JobName", "");
-  Preview = ini.ReadString("Job", "Preview", "");
-  CutGeo = ini.ReadString("Job", "CutGeo", "");
-  FullPrev = ini.ReadString("Job", "FullPrev", "");
-  JobText = ini.ReadString("Job", "JobText", "");
+  SrcFile = ReadText(ini, "Job", "SrcFile");
+  JobName = ReadText(ini, "Job", "JobName");
+  Preview = ReadText(ini, "Job", "Preview");
+  CutGeo = ReadText(ini, "Job", "CutGeo");
+  FullPrev = ReadText(ini, "Job", "FullPrev");
+  JobText = ReadText(ini, "Job", "JobText");
   UseCropMarks = ini.ReadBool("Job", "UseCropMarks", false);
   UseJobText = ini.ReadBool("Job", "UseJobText", false);
   WeedBorder = ini.ReadBool("Job", "WeedBorder", false);
@@ -100,7 +109,7 @@ bool TRipfileData::LoadFromFile(const std::string& path) {
   UseTileNums = ini.ReadBool("Tiles", "UseTileNums", false);
 
   ColourFilterSettings = ReadColourFilter(ini, ColourFilterSettings);
-  ContrastCrv = ini.ReadString("RGBCorrection", "ContrastCrv", "");
+  ContrastCrv = ReadText(ini, "RGBCorrection", "ContrastCrv");
 
   SpotMask = {};
   SpotMask.SpotCount = ini.ReadInteger("SpotFlags", "SpotCount", 0);
@@ -116,7 +125,7 @@ bool TRipfileData::LoadFromFile(const std::string& path) {
   GapX = ini.ReadFloat32("ContourCut", "GapX", 0.0f);
   GapY = ini.ReadFloat32("ContourCut", "GapY", 0.0f);
   WBGap = ini.ReadFloat32("ContourCut", "WBGap", 0.0f);
-  RegMrk = ini.ReadString("ContourCut", "RegMrk", "");
+  RegMrk = ReadText(ini, "ContourCut", "RegMrk");
   CutJID = ini.ReadInteger("ContourCut", "CutJID", 0);
 
   IsClipped = !(ClipBounds == FullBounds);

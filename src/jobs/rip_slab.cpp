@@ -6,6 +6,8 @@
 
 #include "base/file_paths.h"
 #include "base/ini_file.h"
+#include "base/number_text.h"
+#include "base/text_encoding.h"
 
 namespace slabrip {
 
@@ -48,8 +50,8 @@ bool TRipSlab::LoadFromFile(const std::string& path) {
   ReadPlacements(*file);
 
   if (Placements.empty()) Problems_.push_back(fmt::format("{}: no placements in [RPA]", path));
-  if (Jobs.Count() == 0) Problems_.push_back(fmt::format("{}: no job could be loaded", path));
-  if (Placements.empty() || Jobs.Count() == 0) return false;
+  if (LoadedJobCount() == 0) Problems_.push_back(fmt::format("{}: no job could be loaded", path));
+  if (Placements.empty() || LoadedJobCount() == 0) return false;
   UpdateProgress();
   return true;
 }
@@ -101,15 +103,19 @@ void TRipSlab::ReadJobs(const TqlInifile& ini) {
     const std::string key = fmt::format("Job{:03}", i);
     const std::string reference = ini.ReadString("Jobs", key, "");
     const std::string jobFile = ResolveBeside(reference, folder);
+    // A job that does not load keeps its slot: the placements name jobs by position.
     if (jobFile.empty()) {
       Problems_.push_back(fmt::format("{}: job file not found: {}", key, reference));
+      Jobs.Add(nullptr);
       continue;
     }
     auto job = MakeRef<TRipfileData>();
-    if (job->LoadFromFile(jobFile))
+    if (job->LoadFromFile(jobFile)) {
       Jobs.Add(std::move(job));
-    else
+    } else {
       Problems_.push_back(fmt::format("{}: {}", key, job->Problem()));
+      Jobs.Add(nullptr);
+    }
   }
 }
 
@@ -129,6 +135,30 @@ void TRipSlab::ReadPlacements(const TqlInifile& ini) {
                                       text.size(), TRipJobPos::kHexDigits));
     Placements[i] = TRipJobPos::FromHex(text);
   }
+}
+
+std::string TRipSlab::PrinterDataValue(std::string_view key) const {
+  if (!PrinterDataSnapshot) return {};
+  for (const std::string& line : *PrinterDataSnapshot) {
+    const std::size_t equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    if (EqualIgnoringCase(TrimBlanks(std::string_view(line).substr(0, equals)), key))
+      return std::string(TrimBlanks(std::string_view(line).substr(equals + 1)));
+  }
+  return {};
+}
+
+void TRipSlab::CompleteJobs() {
+  for (const auto& job : Jobs) {
+    if (!job) continue;
+    job->LoadDocument();
+    job->LoadCutGeometry();
+    job->BuildCorrectionLut();
+  }
+}
+
+std::size_t TRipSlab::LoadedJobCount() const {
+  return static_cast<std::size_t>(std::count_if(Jobs.begin(), Jobs.end(), [](const auto& job) { return job != nullptr; }));
 }
 
 void TRipSlab::UpdateProgress() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/ref_obj.h"
@@ -29,6 +30,9 @@ class TRipSlab : public TRefObj {
   /// was skipped or why the load failed.
   bool LoadFromFile(const std::string& path);
 
+  /// Reads every loaded job's document and cut path and builds its correction table.
+  void CompleteJobs();
+
   /// Writes the status keys into [Info] of the slab file, keeping everything
   /// else, through a temporary file renamed over the slab. Does nothing when
   /// the slab file is gone; throws TError naming the file when it cannot be written.
@@ -37,15 +41,22 @@ class TRipSlab : public TRefObj {
   /// RipProgress from RipCurrRow / RipHeight, SendProgress from the byte counts.
   void UpdateProgress();
 
-  /// The loaded job at `index`, or a null handle outside the list.
+  /// The loaded job at `index`, or a null handle outside the list or for a
+  /// job that did not load (it keeps its place, so the others keep theirs).
   TRef<TRipfileData> Job(std::int64_t index) const { return Jobs.Item(index); }
+  /// The jobs the slab names, loaded or not.
   std::size_t JobCount() const { return Jobs.Count(); }
+  std::size_t LoadedJobCount() const;
+
+  /// The value of `key` (any case) on the first line of the printer-data
+  /// snapshot that sets it, in whatever section of it; empty without one.
+  std::string PrinterDataValue(std::string_view key) const;
 
   /// What the last load skipped or why it failed, one line each.
   const std::vector<std::string>& Problems() const { return Problems_; }
 
   std::vector<TRipJobPos> Placements;
-  TReleaseList<TRipfileData> Jobs;
+  TReleaseList<TRipfileData> Jobs;  // in file order; null where a job did not load
   /// Lines of [SnapShot_PrinterData] and [SnapShot_MediaPreset] with '<' read as '['.
   std::optional<std::vector<std::string>> PrinterDataSnapshot;
   std::optional<std::vector<std::string>> MediaPresetSnapshot;

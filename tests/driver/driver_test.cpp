@@ -47,6 +47,7 @@ TEST(PrinterRows, EveryPrinterRowComesFromExactlyOneRenderRow) {
   EXPECT_EQ(TPrintRun::PrinterRows(1, 100, 250), std::make_pair(2, 4));
   EXPECT_EQ(TPrintRun::PrinterRows(2, 100, 250), std::make_pair(5, 7));
   EXPECT_EQ(TPrintRun::PrinterRows(3, 100, 250), std::make_pair(8, 9));
+  EXPECT_EQ(TPrintRun::PrinterRows(7, 14, 29).first, 14);  // 14.5 in one step, not 14.500000000000002
   for (const auto& [render, rip] : {std::pair{100, 250}, std::pair{300, 100}, std::pair{3544, 7087}}) {
     std::int32_t next = 0;
     for (std::int32_t y = 0; y < render; ++y) {

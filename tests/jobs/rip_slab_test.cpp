@@ -67,15 +67,20 @@ TEST_F(RipSlabTest, MissingKeysKeepCurrentValuesAndEmptySnapshotSectionsGiveNone
   EXPECT_FALSE(s->PrinterDataSnapshot);
 }
 
-TEST_F(RipSlabTest, MissingAndFailingJobsAreSkippedAndLaterJobsMoveUp) {
+TEST_F(RipSlabTest, MissingAndFailingJobsKeepTheirSlotsAndNamesMatchInAnyCase) {
   const std::string b = WriteJob("b");
+  WriteJob("c");
   Dir.Write("bad.RipJob", JobFileText("nowhere.cmf"));
-  const std::string path =
-      Dir.Write("s.RipSlab",
-                SlabFileText({"C:\\Queue\\gone.RipJob", "C:\\Queue\\bad.RipJob", b}, {Placement(0, 0, 0)}));
+  const std::string path = Dir.Write(
+      "s.RipSlab", SlabFileText({"C:\\Queue\\gone.RipJob", "C:\\Queue\\bad.RipJob", b, "C:\\Queue\\C.RIPJOB"},
+                                {Placement(0, 0, 0)}));
   const auto s = Load(path, true);
-  ASSERT_EQ(s->JobCount(), 1u);
-  EXPECT_EQ(s->Job(0)->FileName, Dir.File("b.RipJob"));
+  ASSERT_EQ(s->JobCount(), 4u);
+  EXPECT_EQ(s->LoadedJobCount(), 2u);
+  EXPECT_FALSE(s->Job(0));
+  EXPECT_FALSE(s->Job(1));
+  EXPECT_EQ(s->Job(2)->FileName, Dir.File("b.RipJob"));
+  EXPECT_EQ(s->Job(3)->FileName, Dir.File("c.RipJob"));
   ASSERT_EQ(s->Problems().size(), 2u);
   EXPECT_NE(s->Problems()[0].find("Job000"), std::string::npos);
   EXPECT_NE(s->Problems()[1].find("nowhere.cmf"), std::string::npos);
