@@ -19,6 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const TGeoContour& contour = curve->Contour(c);
       (void)curve->Segments(contour);
       (void)curve->Segments(contour, &view);
+      (void)curve->FillSegments(contour, &view);
       for (int i = contour.First; i <= contour.Last; ++i) {
         (void)curve->NextPoint(contour, i);
         (void)curve->PreviousPoint(contour, i);

@@ -161,28 +161,62 @@ auto PointMapper(const TGeoCurve& curve, const TAffine* view) {
   };
 }
 
-// Hands the contour's lines and arcs to `visit` in order, the way a pen
-// draws them from its first point, and returns where the pen ends. An arc
-// starts at the pen, which is its previous point unless two control points
-// follow each other; then the chain stays unbroken.
+bool Apart(TPointD a, TPointD b) { return a.X != b.X || a.Y != b.Y; }
+
+// The indices of the point where a contour's chain of pieces starts and of
+// the one where it ends.
+struct TChainEnds {
+  int Start = 0;
+  int End = 0;
+};
+
+// Hands the contour's lines and arcs to `visit` in point order and returns
+// where the chain starts and ends, or nothing when the contour has no piece.
+// Every control point makes its arc from its previous through it to its next
+// point, so at a contour's first point the arc comes from the last one. Two
+// control points in a row give two arcs: the first ends on the second control
+// point, the second starts on the first one; a line from the second back to
+// the first joins them, as a drawing path joins a piece that starts away from
+// its pen. Paths and segment lists take their pieces from here alone.
 template <class TMapper, class TVisit>
-TPointD WalkContour(const TGeoCurve& curve, const TGeoContour& contour, const TMapper& map,
-                    const TVisit& visit) {
-  TPointD pen = map(contour.First);
-  for (int i = contour.First + 1; i <= contour.Last; ++i) {
+std::optional<TChainEnds> WalkContour(const TGeoCurve& curve, const TGeoContour& contour, const TMapper& map,
+                                      const TVisit& visit) {
+  std::optional<TChainEnds> chain;
+  const auto piece = [&](int from, int control, int to) {
+    if (!chain)
+      chain = TChainEnds{from, from};
+    else if (chain->End != from && Apart(map(chain->End), map(from)))
+      visit(TGeoSegment{false, map(chain->End), {}, map(from), 1});
+    if (control < 0)
+      visit(TGeoSegment{false, map(from), {}, map(to), 1});
+    else
+      visit(TGeoSegment{true, map(from), map(control), map(to),
+                        WeightFromCode(curve.Point(control).WeightCode())});
+    chain->End = to;
+  };
+  for (int i = contour.First; i <= contour.Last; ++i) {
     if (IsControl(curve, i)) {
-      const auto next = curve.NextPoint(contour, i);
-      if (!next) continue;
-      const TPointD end = map(*next);
-      visit(TGeoSegment{true, pen, map(i), end, WeightFromCode(curve.Point(i).WeightCode())});
-      pen = end;
-    } else if (!IsControl(curve, i - 1)) {
-      const TPointD end = map(i);
-      visit(TGeoSegment{false, pen, {}, end, 1});
-      pen = end;
+      const auto previous = curve.PreviousPoint(contour, i), next = curve.NextPoint(contour, i);
+      if (previous && next) piece(*previous, i, *next);
+    } else if (i > contour.First && !IsControl(curve, i - 1)) {
+      piece(i - 1, -1, i);
     }
   }
-  return pen;
+  return chain;
+}
+
+// The contour's segments; a closed contour, or any when `closeOpen`, gets a
+// line from where its chain ends back to where it starts, unless they coincide.
+std::vector<TGeoSegment> ContourSegments(const TGeoCurve& curve, const TGeoContour& contour,
+                                         const TAffine* view, bool closeOpen) {
+  std::vector<TGeoSegment> segments;
+  const auto map = PointMapper(curve, view);
+  const auto chain = WalkContour(curve, contour, map, [&](const TGeoSegment& s) { segments.push_back(s); });
+  if (!chain || !(closeOpen || curve.IsClosed(contour)) || chain->End == chain->Start) return segments;
+  // The same closing line a drawing path gets from closing its figure.
+  const TPointD end = map(chain->End), start = map(chain->Start);
+  if (Apart(end, start)) segments.push_back({false, end, {}, start, 1});
+  return segments;
 }
 
 template <class TMapper>
@@ -331,28 +365,26 @@ void TGeoCurve::ComputeBounds() {
 }
 
 std::vector<TGeoSegment> TGeoCurve::Segments(const TGeoContour& contour, const TAffine* view) const {
-  std::vector<TGeoSegment> segments;
-  const auto map = PointMapper(*this, view);
-  const TPointD first = map(contour.First);
-  const TPointD pen = WalkContour(*this, contour, map, [&](const TGeoSegment& s) { segments.push_back(s); });
-  // The same closing line a drawing path gets from closing its figure.
-  if (IsClosed(contour) && (pen.X != first.X || pen.Y != first.Y))
-    segments.push_back({false, pen, {}, first, 1});
-  return segments;
+  return ContourSegments(*this, contour, view, false);
+}
+
+std::vector<TGeoSegment> TGeoCurve::FillSegments(const TGeoContour& contour, const TAffine* view) const {
+  return ContourSegments(*this, contour, view, true);
 }
 
 TGeoPath TGeoCurve::BuildPath(const TAffine* view, double tolerance) const {
   TGeoPath path;
   const auto map = PointMapper(*this, view);
   for (const TGeoContour& contour : Contours_) {
-    path.push_back({TPathCommand::kMoveTo, {map(contour.First)}});
-    WalkContour(*this, contour, map, [&](const TGeoSegment& s) {
+    const std::size_t figure = path.size();
+    const auto chain = WalkContour(*this, contour, map, [&](const TGeoSegment& s) {
+      if (path.size() == figure) path.push_back({TPathCommand::kMoveTo, {s.Start}});
       if (s.IsConic)
         FlattenConic({s.Start, s.Control, s.End, s.Weight}, tolerance, path);
       else
         path.push_back({TPathCommand::kLineTo, {s.End}});
     });
-    if (IsClosed(contour)) path.push_back({TPathCommand::kClose, {}});
+    if (chain && IsClosed(contour)) path.push_back({TPathCommand::kClose, {}});
   }
   return path;
 }

@@ -121,9 +121,14 @@ class TGeoCurve {
   const TRectF& CurveBounds() const { return CurveBounds_; }
 
   /// The contour's lines and arcs in document coordinates, mapped further by
-  /// `view` when given; a closed contour ending on the curve gets a closing
-  /// line unless its ends coincide.
+  /// `view` when given: the pieces BuildPath draws, in the same order. A closed
+  /// contour gets a closing line from where its pieces end back to where they
+  /// start, unless the two coincide.
   std::vector<TGeoSegment> Segments(const TGeoContour& contour, const TAffine* view = nullptr) const;
+  /// Segments as a fill sees them: an open contour is closed too, by the line
+  /// that filling its path adds, from where its pieces end back to where they
+  /// start (its last and first point when both lie on the curve).
+  std::vector<TGeoSegment> FillSegments(const TGeoContour& contour, const TAffine* view = nullptr) const;
   /// The whole curve as lines and cubics through the curve matrix and `view`,
   /// arcs flattened within `tolerance` (a squared distance), closed contours closed.
   TGeoPath BuildPath(const TAffine* view, double tolerance = kDeviceTolerance) const;

@@ -1,5 +1,6 @@
 // Curves: contours, segments, flattening and bounds against the exact conics, stored forms.
 #include "geometry/geo_curve.h"
+#include "geometry/scan_buffer.h"
 
 #include <gtest/gtest.h>
 
@@ -66,6 +67,28 @@ double DistanceToPolyline(TPointD q, const std::vector<TPointD>& line) {
   }
   return best;
 }
+
+// Lines as start and end, arcs as start, control and end, weights left out.
+using TCoords = std::vector<double>;
+std::vector<TCoords> Pieces(const std::vector<TGeoSegment>& segments) {
+  std::vector<TCoords> pieces;
+  for (const TGeoSegment& s : segments)
+    pieces.push_back(s.IsConic ? TCoords{s.Start.X, s.Start.Y, s.Control.X, s.Control.Y, s.End.X, s.End.Y}
+                               : TCoords{s.Start.X, s.Start.Y, s.End.X, s.End.Y});
+  return pieces;
+}
+// Every command of a path as its operation and the point it ends on.
+std::vector<TCoords> Ends(const TGeoPath& path) {
+  std::vector<TCoords> ends;
+  for (const TPathCommand& c : path) {
+    const TPointD p = c.Op == TPathCommand::kCurveTo ? c.P[2] : c.P[0];
+    const double op = c.Op;
+    ends.push_back(c.Op == TPathCommand::kClose ? TCoords{op} : TCoords{op, p.X, p.Y});
+  }
+  return ends;
+}
+constexpr double kMove = TPathCommand::kMoveTo, kLine = TPathCommand::kLineTo,
+                 kCurve = TPathCommand::kCurveTo, kClose = TPathCommand::kClose;
 
 TEST(GeoCurve, ContoursStartAtMarkedPointsButTheLastPointAlwaysEndsOne) {
   const auto two = Curve({On(0, 0, kPointNewContour), On(1, 0), On(2, 0, kPointNewContour), On(3, 0)});
@@ -142,6 +165,55 @@ TEST(GeoCurve, SegmentsFollowControlPointsThroughTheCurveMatrixAndView) {
   const auto tail = dangling.Segments(dangling.Contour(0));
   ASSERT_EQ(tail.size(), 1u);
   EXPECT_FALSE(tail[0].IsConic);
+}
+
+TEST(GeoCurve, AClosedContourStartingOnAControlPointArcsFromItsLastPoint) {
+  // A diamond whose top corner is the control point of the arc from the left corner to the right one.
+  auto top = Control(10, 0, 1);
+  top.Flags |= kPointClosed;
+  const auto diamond = Curve({top, On(20, 10), On(10, 20), On(0, 10)});
+  const std::vector<TCoords> pieces{{0, 10, 10, 0, 20, 10}, {20, 10, 10, 20}, {10, 20, 0, 10}};
+  // No closing line: the chain ends where it starts.
+  EXPECT_EQ(Pieces(diamond.Segments(diamond.Contour(0))), pieces);
+  EXPECT_EQ(
+      Ends(diamond.BuildPath(nullptr)),
+      (std::vector<TCoords>{{kMove, 0, 10}, {kCurve, 20, 10}, {kLine, 10, 20}, {kLine, 0, 10}, {kClose}}));
+  // The arc's top, not the control point, bounds it.
+  const TRectF bounds = diamond.DocumentBounds();
+  EXPECT_NEAR(bounds.MinY, 5, 1e-3);
+  EXPECT_EQ(bounds.MinX, 0);
+  EXPECT_EQ(bounds.MaxX, 20);
+  EXPECT_EQ(bounds.MaxY, 20);
+}
+
+TEST(GeoCurve, TwoControlPointsInARowMakeTwoArcsJoinedBetweenTheControlPoints) {
+  // A, B(control), C(control), D: arc A-B-C, line C-B, arc B-C-D.
+  const auto curve = Curve({On(0, 0), Control(10, 0, 1), Control(20, 10, 1), On(20, 20)});
+  EXPECT_EQ(Pieces(curve.Segments(curve.Contour(0))),
+            (std::vector<TCoords>{{0, 0, 10, 0, 20, 10}, {20, 10, 10, 0}, {10, 0, 20, 10, 20, 20}}));
+  EXPECT_EQ(Ends(curve.BuildPath(nullptr)),
+            (std::vector<TCoords>{{kMove, 0, 0}, {kCurve, 20, 10}, {kLine, 10, 0}, {kCurve, 20, 20}}));
+}
+
+TEST(GeoCurve, FillSegmentsCloseOpenContoursLikeAFilledPath) {
+  const auto open = Curve({On(0, 0), On(10, 0), On(10, 10), On(0, 10)});
+  const auto fill = open.FillSegments(open.Contour(0));
+  auto pieces = Pieces(open.Segments(open.Contour(0)));
+  pieces.push_back({0, 10, 0, 0});
+  EXPECT_EQ(Pieces(fill), pieces);
+  // Unclosed, every row would hold a lone crossing and fill nothing.
+  TScanBuffer buffer(12);
+  for (const TGeoSegment& s : fill) buffer.AddLine(s.Start, s.End);
+  buffer.Finish();
+  for (int y = 0; y < 10; ++y) {
+    const auto spans = buffer.SpansOfRow(y);
+    ASSERT_EQ(spans.size(), 1u) << y;
+    EXPECT_EQ(spans[0].StartX, 0);
+    EXPECT_EQ(spans[0].EndX, 10);
+  }
+  // A closed contour is closed once.
+  const auto closed = Curve({On(0, 0, kPointClosed), On(10, 0), On(10, 10), On(0, 10)});
+  EXPECT_EQ(Pieces(closed.FillSegments(closed.Contour(0))), Pieces(closed.Segments(closed.Contour(0))));
 }
 
 TEST(GeoCurve, SmoothJoinsAreReDerivedAtPointsBesideControlPoints) {
