@@ -450,7 +450,7 @@ void TcmfRender::RenderSpotCurve(int channel, const TGeoCurve& curve, std::uint3
 
   TScanBuffer buffer(height + 1, TargetTop);
   for (int c = 0; c < curve.ContourCount(); ++c)
-    for (const TGeoSegment& s : curve.Segments(curve.Contour(c), &View_.Matrix())) {
+    for (const TGeoSegment& s : curve.FillSegments(curve.Contour(c), &View_.Matrix())) {
       if (s.IsConic)
         buffer.AddConic(s.Start, s.Control, s.Weight, kTolerance, s.End);
       else

@@ -131,6 +131,20 @@ TEST_F(RenderTest, SpotFillsWriteWhiteWithTheirTransparencyAndTheirChannel) {
   Render(*doc);
   EXPECT_EQ(At(10, 10), 0xFFFF0000u);
   EXPECT_EQ(SpotAt(10, 10), 0);
+
+  // An open contour fills as cairo fills it: closed by a line back to its start.
+  TcmfBuilder open;
+  open.AddColour(TUniColorSpec::Make(kModelRGB, {1, 0, 0}), "Spot|{0,100,100,0}");
+  const int top = open.AddGroup(-1, Group({0, 0, 40, 40}));
+  TCurveBuilder corner;
+  corner.MoveTo(5, 5).LineTo(35, 5).LineTo(35, 35);
+  open.AddGeometry(top, Style(0, kNoFill, {5, 5, 35, 35}), corner.Build().get());
+  auto openDoc = Load(open);
+  Renderer->SpotMode = true;
+  openDoc->Colours[0].SpotChannel = 5;
+  Render(*openDoc);
+  EXPECT_EQ(SpotAt(30, 10), 5);
+  EXPECT_EQ(SpotAt(10, 30), 0);  // beyond the closing diagonal
 }
 
 TEST_F(RenderTest, SpotSpansAreClippedToTheVisibleArea) {
