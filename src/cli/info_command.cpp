@@ -1,7 +1,5 @@
 #include "cli/info_command.h"
 
-#include "cli/load_slab.h"
-
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
@@ -11,6 +9,8 @@
 #include "base/number_text.h"
 #include "colour/ink_manager.h"
 #include "colour/media_preset.h"
+#include "engine/preflight.h"
+#include "engine/rip_engine.h"
 #include "jobs/rip_slab.h"
 
 namespace slabrip {
@@ -31,7 +31,8 @@ std::string StatusText(const TRipSlab& slab) {
   return "not queued for printing";
 }
 
-void PrintPreset(std::ostream& out, const TRipSlab& slab, const std::string& iccFolder) {
+void PrintPreset(std::ostream& out, const TRipEngine& engine, const std::string& inkProblem) {
+  const TRipSlab& slab = *engine.Slab();
   if (!slab.MediaPresetSnapshot) {
     fmt::print(out, "Media preset:   none (No Media Set)\n");
     return;
@@ -42,17 +43,11 @@ void PrintPreset(std::ostream& out, const TRipSlab& slab, const std::string& icc
   fmt::print(out, "Media preset:   {} ({}), {}\n", preset->MediaName, preset->MediaType, preset->PrintMode);
   fmt::print(out, "Profile:        {} (intent {}, ink limit {} %)\n", preset->IccProfile, preset->IccIntent,
              FormatGeneral(preset->InkLimit));
-  auto manager = MakeRef<TInkManagerEx>();
-  manager->SetIccFolder(iccFolder);
-  manager->SetPreset(preset);
-  TExpansionTables expansion;
-  try {
-    manager->Build(expansion);
+  if (const TRef<TInkManagerEx>& manager = engine.InkManager())
     fmt::print(out, "Colour tables:  built from {}{}\n", manager->ProfilePath(),
                manager->SecondTable() ? " (with a second table for four more inks)" : "");
-  } catch (const TError& e) {
-    fmt::print(out, "Colour tables:  not usable: {}\n", e.what());
-  }
+  else
+    fmt::print(out, "Colour tables:  not usable: {}\n", inkProblem);
   fmt::print(out, "Inks:           {}{}\n",
              preset->SplitsLightInks() ? "six (light cyan and light magenta split off)" : "four",
              preset->UseInkCurves ? ", ink curves on" : "");
@@ -110,9 +105,25 @@ void PrintJob(std::ostream& out, std::size_t index, const TRipfileData& job) {
 }  // namespace
 
 int RunInfo(const std::string& slabPath, const std::string& iccFolder, std::ostream& out, std::ostream& err) {
-  const TRef<TRipSlab> slab = LoadSlabOrReport(slabPath, err);
-  if (!slab) return 1;
-  slab->CompleteJobs();
+  // Loaded as the driver loads it, inks and buffers included, so that what would not print shows.
+  auto engine = MakeRef<TRipEngine>();
+  engine->IccFolder = iccFolder;
+  if (!engine->LoadSlab(slabPath)) {
+    fmt::print(err, "Unable to open RIP File\n{}\n  {}\n", slabPath, engine->Message());
+    return 1;
+  }
+  std::string inkProblem;
+  try {
+    if (engine->PrepareInkManager()) {
+      engine->PrepareSpotInks();
+      engine->PrepareBuffers();
+    } else {
+      inkProblem = engine->Message();
+    }
+  } catch (const TError& e) {
+    if (inkProblem.empty() && !engine->InkManager()) inkProblem = e.what();
+  }
+  const TRef<TRipSlab>& slab = engine->Slab();
   const TRipSlab& s = *slab;
   fmt::print(out, "Slab:           {}\n", s.FileName);
   fmt::print(out, "Slab ID:        {}\n", FormatHex64(s.SlabID));
@@ -125,7 +136,7 @@ int RunInfo(const std::string& slabPath, const std::string& iccFolder, std::ostr
              Mm(s.RenderDPI));
   fmt::print(out, "Raster:         {} x {} pixels\n", s.RipWidth, s.RipHeight);
   fmt::print(out, "Render size:    {} x {} pixels\n", s.RenderWidth, s.RenderHeight);
-  PrintPreset(out, s, iccFolder);
+  PrintPreset(out, *engine, inkProblem);
   fmt::print(out, "Printer data:   {}\n", s.PrinterDataSnapshot ? "present" : "none");
   fmt::print(out, "\nJobs ({}):\n", s.JobCount());
   for (std::size_t i = 0; i < s.JobCount(); ++i) {
@@ -143,10 +154,9 @@ int RunInfo(const std::string& slabPath, const std::string& iccFolder, std::ostr
                drawn ? "" : " (draws nothing)", Rect(p.PlacedBounds()), Mm(t.Dx), Mm(t.Dy), Mm(t.M11),
                Mm(t.M12), Mm(t.M21), Mm(t.M22));
   }
-  if (!s.Problems().empty()) {
-    fmt::print(out, "\nSkipped while loading:\n");
-    for (const std::string& problem : s.Problems()) fmt::print(out, "  {}\n", problem);
-  }
+  const std::vector<std::string> problems = Preflight(*engine);
+  fmt::print(out, "\nWould print other than laid out: {}\n", problems.empty() ? "nothing" : "");
+  for (const std::string& problem : problems) fmt::print(out, "  {}\n", problem);
   return 0;
 }
 

@@ -64,6 +64,8 @@ int main(int argc, char** argv) {
       ->add_option("--band-rows", print.BandRows,
                    "Rows per rendered band (diagnostic; default: the engine's rule)")
       ->check(CLI::Range(1, 1 << 20));
+  printCommand->add_flag("--force", print.Force,
+                          "Print even when the slab would not print as laid out (a job, document or image missing)");
   print.Settings.AddTo(*printCommand);
 
   TJobSettingOptions xmlSettings;

@@ -32,7 +32,7 @@ bool StartDriver(TDriver& driver, const std::string& slab, const TJobSettingOpti
 
 int RunPrint(const TDriverEnvironment& environment, const TPrintCommandOptions& options, std::ostream& out,
              std::ostream& err, bool interactive) {
-  TTerminalUi ui(err, interactive);
+  TTerminalUi ui(err, interactive, options.Force);
   TDriver driver(environment, ui);
   ui.Attach(driver);
   if (!StartDriver(driver, options.Slab, options.Settings, ui, err)) return 1;

@@ -16,7 +16,8 @@ std::string Duration(double seconds) {
 
 }  // namespace
 
-TTerminalUi::TTerminalUi(std::ostream& err, bool interactive) : Err_(err), Interactive_(interactive) {
+TTerminalUi::TTerminalUi(std::ostream& err, bool interactive, bool answerYes)
+    : Err_(err), Interactive_(interactive), AnswerYes_(answerYes) {
   sigset_t interrupt;
   sigemptyset(&interrupt);
   sigaddset(&interrupt, SIGINT);
@@ -37,7 +38,10 @@ void TTerminalUi::ShowError(const std::string& text) {
   ShowMessage("error: " + text);
 }
 
-bool TTerminalUi::Confirm(const std::string&) { return false; }
+bool TTerminalUi::Confirm(const std::string& question) {
+  ShowMessage(fmt::format("{} {}", question, AnswerYes_ ? "Yes (--force)" : "No (--force prints anyway)"));
+  return AnswerYes_;
+}
 
 std::optional<std::string> TTerminalUi::InputBox(const std::string&, const std::string&) { return std::nullopt; }
 

@@ -16,7 +16,7 @@ class TTerminalUi : public TDriverUi {
  public:
   /// Blocks SIGINT for the process so that Ctrl-C is picked up between rows
   /// instead of killing the print half-way; restored on destruction.
-  TTerminalUi(std::ostream& err, bool interactive);
+  TTerminalUi(std::ostream& err, bool interactive, bool answerYes = false);
   ~TTerminalUi() override;
   TTerminalUi(const TTerminalUi&) = delete;
   TTerminalUi& operator=(const TTerminalUi&) = delete;
@@ -25,7 +25,8 @@ class TTerminalUi : public TDriverUi {
 
   void ShowMessage(const std::string& text) override;
   void ShowError(const std::string& text) override;
-  /// No one to ask: questions are answered No.
+  /// No one to ask: the question is shown and answered as the command line
+  /// said (No unless told Yes).
   bool Confirm(const std::string& question) override;
   std::optional<std::string> InputBox(const std::string& title, const std::string& prompt) override;
   /// Turns a pending Ctrl-C into a ticked "Abort".
@@ -40,6 +41,7 @@ class TTerminalUi : public TDriverUi {
  private:
   std::ostream& Err_;
   bool Interactive_;
+  bool AnswerYes_;
   TDriver* Driver_ = nullptr;
   sigset_t OldMask_{};
   bool Closed_ = false;

@@ -6,6 +6,7 @@
 #include "base/file_paths.h"
 #include "base/sys_paths.h"
 #include "driver/preview.h"
+#include "engine/preflight.h"
 #include "driver/printer_model.h"
 
 namespace slabrip {
@@ -72,6 +73,7 @@ void TDriver::StartupLoad(const std::vector<std::string>& arguments) {
 
 bool TDriver::LoadSlabFile(const std::string& path) {
   View_.PrintNowEnabled = false;
+  View_.Problems.clear();
   const bool ok = Engine_->LoadSlab(path);
   DrawPreview(Controls.SlabFile);
   if (!ok) {
@@ -79,6 +81,7 @@ bool TDriver::LoadSlabFile(const std::string& path) {
     throw TError("Unable to open RIP File\n" + path + (reason.empty() ? "" : "\n" + reason));
   }
   Slab_ = Engine_->Slab();
+  ShowResolution();
   if (!Engine_->PrepareInkManager()) {
     Ui_.ShowMessage(Engine_->Message());
     return false;
@@ -86,6 +89,7 @@ bool TDriver::LoadSlabFile(const std::string& path) {
   Engine_->PrepareSpotInks();
   Engine_->PrepareBuffers();
   View_.JobInformation = fmt::format("{} x {} pixels", Slab_->RipWidth, Slab_->RipHeight);
+  View_.Problems = Preflight(*Engine_);
   LoadPrinterModel(Slab_->Printer);
   View_.PrintNowEnabled = true;
   return true;
@@ -112,7 +116,6 @@ void TDriver::LoadPrinterModel(const std::string& printer) {
   Controls.Job.PrinterModelId = ReadPrinterModelId(description);
   if (Controls.Job.PrinterModelId.empty()) return;
   QueryPrinterModel();
-  ShowResolution();
 }
 
 bool TDriver::QueryPrinterModel() {
@@ -123,7 +126,8 @@ bool TDriver::QueryPrinterModel() {
 }
 
 void TDriver::ShowResolution() {
-  if (Slab_ && Slab_->PrinterDataSnapshot) View_.Resolution = fmt::format("{:.0f} dpi", Slab_->XDPI);
+  // Every slab's own resolution: the label's first text, "300 DPI", is no slab's.
+  if (Slab_) View_.Resolution = fmt::format("{:.0f} dpi", Slab_->XDPI);
 }
 
 void TDriver::ApplyMedia(const std::string& name) {
@@ -157,6 +161,11 @@ void TDriver::DeleteMedia() {
 
 void TDriver::PrintNow() {
   if (!Slab_) return;
+  if (!View_.Problems.empty()) {
+    std::string question = "The slab would not print as it is laid out:";
+    for (const std::string& problem : View_.Problems) question += "\n- " + problem;
+    if (!Ui_.Confirm(question + "\nPrint anyway?")) return;
+  }
   View_.PrintNowEnabled = false;
   View_.Printing = true;
   View_.AbortRequested = false;

@@ -48,6 +48,8 @@ struct TDriverView {
   static constexpr const char* kTitle = "slabrip";
   std::string Caption = kTitle;
   std::string JobInformation = "No Job Loaded..";
+  /// What the loaded slab would print other than laid out; "Print Now" asks first.
+  std::vector<std::string> Problems;
   std::string Resolution = "300 DPI";
   bool PrintNowEnabled = true;
   bool Printing = false;  // "Print Now" hidden, "Abort" shown, busy cursor, where the output goes locked
@@ -97,7 +99,8 @@ class TDriver : private TPrintListener {
 
   // The print run.
   /// "Print Now": prints the slab once with the controls as they are, shows
-  /// why when it did not print, and closes the window.
+  /// why when it did not print, and closes the window. With problems found
+  /// when the slab loaded it asks first, and does nothing on No.
   void PrintNow();
   /// "Abort": the print stops before its next render row.
   void RequestAbort();

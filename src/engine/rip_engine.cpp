@@ -137,6 +137,7 @@ void TRipEngine::PrepareBuffers(std::int32_t bandRows) {
     throw TError(fmt::format("{}: no colour tables are prepared for its media", Slab_->FileName));
   const float scale = Slab_->RenderDPI / 25.4f;
   SlabTransform_ = {0, 0, scale, 0, 0, scale};
+  PrepareAlignMarks();
   if (bandRows < 0)
     throw TError(fmt::format("{}: a band of {} rows cannot be drawn", Slab_->FileName, bandRows));
   const std::int32_t rows =
@@ -200,7 +201,7 @@ void TRipEngine::RenderBand(int y) {
   renderer->EmbeddedFileMode = true;
   renderer->TargetTop = BandTop_;
   try {
-    DrawAlignMarks(*renderer);
+    if (AlignMarks_) AlignMarks_->DrawMarks(renderer.Get(), AlignTransform_, 1, 0);
     for (const TRipJobPos& placement : Slab_->Placements) DrawPlacedJob(placement, *renderer);
   } catch (const TError& e) {
     BandTop_ = INT32_MAX;  // half a band is no band
@@ -250,11 +251,12 @@ void TRipEngine::ApplyCorrectionLut(TRectF rect, TColorLut33Obj& table) {
     table.ConvertPixels(Band_.Row(y) + left, static_cast<std::size_t>(right - left + 1));
 }
 
-void TRipEngine::DrawAlignMarks(TcmfRender& renderer) {
+void TRipEngine::PrepareAlignMarks() {
+  AlignMarks_.Reset();
   const TRipSlab& s = *Slab_;
   if (s.AlignMarks <= 0 && s.AlignMarkCmd.empty()) return;
   auto marks = MakeRef<TPrintMarks>();
-  TAffine transform = SlabTransform_;
+  AlignTransform_ = SlabTransform_;
   if (!s.AlignMarkCmd.empty()) {
     const TRectF frame{s.AlignPosMinX, s.AlignPosMinY, s.AlignPosMaxX, s.AlignPosMaxY};
     if (s.AlignPosRot90 == 1) {
@@ -266,7 +268,7 @@ void TRipEngine::DrawAlignMarks(TcmfRender& renderer) {
                                         TPointF{layout.MinX, layout.MaxY}};
       const std::array<TPointF, 3> to{TPointF{frame.MaxX, frame.MinY}, TPointF{frame.MaxX, frame.MaxY},
                                       TPointF{frame.MinX, frame.MinY}};
-      transform = Compose(TransformBetween(from, to), SlabTransform_);
+      AlignTransform_ = Compose(TransformBetween(from, to), SlabTransform_);
       marks->AddCommandMarks(layout, s.AlignMarkCmd);
     } else {
       marks->AddCommandMarks(frame, s.AlignMarkCmd);
@@ -278,7 +280,7 @@ void TRipEngine::DrawAlignMarks(TcmfRender& renderer) {
     else
       marks->AddRegistrationTargets(frame);
   }
-  marks->DrawMarks(&renderer, transform, 1, 0);
+  AlignMarks_ = std::move(marks);
 }
 
 }  // namespace slabrip

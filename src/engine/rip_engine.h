@@ -14,6 +14,7 @@
 #include "colour/expansion_tables.h"
 #include "colour/ink_manager.h"
 #include "jobs/rip_slab.h"
+#include "marks/print_marks.h"
 #include "raster/bitmap32.h"
 #include "raster/word_map.h"
 #include "separation/ink_row.h"
@@ -64,6 +65,8 @@ public:
   std::int32_t BandTop() const { return BandTop_; }
   /// How many bands were drawn since the buffers were prepared.
   std::int64_t BandsDrawn() const { return BandsDrawn_; }
+  /// The slab's alignment marks once the buffers are prepared; null without any.
+  const TRef<TPrintMarks>& AlignMarks() const { return AlignMarks_; }
   /// What the operator should be told after a step returned false, or a warning.
   const std::string& Message() const { return Message_; }
 
@@ -75,7 +78,8 @@ public:
  private:
   void DrawPlacedJob(const TRipJobPos& placement, TcmfRender& renderer);
   void ApplyCorrectionLut(TRectF rect, TColorLut33Obj& table);
-  void DrawAlignMarks(TcmfRender& renderer);
+  /// The slab's alignment marks, made once for every band.
+  void PrepareAlignMarks();
 
   TBitmap32 Band_;
   TRef<TInkManagerEx> InkManager_;
@@ -85,6 +89,8 @@ public:
   std::string SlabFile_;
   std::int32_t BandHeight_ = 0;
   TAffine SlabTransform_;  // millimetres to render pixels of the whole slab; bands are rows of it
+  TRef<TPrintMarks> AlignMarks_;
+  TAffine AlignTransform_;
   std::int32_t BandTop_ = INT32_MAX;
   std::int64_t BandsDrawn_ = 0;
   TColourLookup Lookup_;

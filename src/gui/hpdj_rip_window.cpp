@@ -137,6 +137,11 @@ QWidget* THPDJRipFr2::BuildPrintSettingsPage() {
   W_.JobInformation = new QLabel(source);
   information->addWidget(W_.JobInformation, 1);
   sourceLayout->addLayout(information);
+  W_.Problems = new QLabel(source);
+  W_.Problems->setWordWrap(true);
+  W_.Problems->setStyleSheet(QStringLiteral("color: #b00000"));
+  W_.Problems->setVisible(false);
+  sourceLayout->addWidget(W_.Problems);
 
   auto* mode = new QGroupBox(QStringLiteral("Print Mode"), page);
   auto* modeLayout = new QFormLayout(mode);
@@ -363,6 +368,10 @@ void THPDJRipFr2::Refresh() {
   setWindowTitle(ToQt(view.Caption));
   W_.Preview->SetBitmap(view.Preview);
   W_.JobInformation->setText(ToQt(view.JobInformation));
+  QStringList problems;
+  for (const std::string& problem : view.Problems) problems.append(ToQt(problem));
+  W_.Problems->setText(problems.join(QLatin1Char('\n')));
+  W_.Problems->setVisible(!problems.isEmpty());
   W_.Resolution->setText(ToQt(view.Resolution));
   W_.Progress->setRange(0, std::max(view.ProgressMaximum, 0));
   W_.Progress->setValue(view.ProgressPosition);

@@ -44,6 +44,7 @@ class THPDJRipFr2 : public QWidget, public TDriverUi {
     QToolButton* SlabFileBrowse = nullptr;
     QToolButton* Reload = nullptr;
     QLabel* JobInformation = nullptr;
+    QLabel* Problems = nullptr;  // what the slab would print other than laid out
     QLabel* Resolution = nullptr;
     QComboBox* InkLevel = nullptr;
     QComboBox* Direction = nullptr;

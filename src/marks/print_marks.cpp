@@ -104,10 +104,25 @@ void TPrintMarks::AddCropMarks(const TRectF& frame) {
 
 void TPrintMarks::AddText(const TRectF& frame, std::string_view text, bool above) {
   Frame_ = frame;
+  text = Capped(text, "text mark");
   const double y = above ? frame.MinY - 18 : frame.MaxY + 10;
   TTextOutline outline = TextOutline(text, kTextFamily, kTextEmSize, frame.MinX + 10.0, y);
-  if (!outline.Warning.empty()) Warning_ = outline.Warning;
+  // Another family standing in is not worth a word; a text not set at all is.
+  if (!outline.Curve && !outline.Warning.empty())
+    Problems_.push_back(fmt::format("text mark \"{}\": {}", text.substr(0, 40), outline.Warning));
   AddMark(std::move(outline.Curve), kMarkBlack);
+}
+
+std::string_view TPrintMarks::Capped(std::string_view text, std::string_view what) {
+  // Characters, not bytes: a cut never splits a UTF-8 sequence.
+  std::size_t characters = 0, end = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+    if (characters++ == kMaxTextLength) end = i;
+  }
+  if (characters <= kMaxTextLength) return text;
+  Problems_.push_back(fmt::format("{} of {} characters cut to its first {}", what, characters, kMaxTextLength));
+  return text.substr(0, end);
 }
 
 void TPrintMarks::AddRegistrationTargets(const TRectF& frame) {
@@ -136,6 +151,7 @@ void TPrintMarks::AddRegistrationSquares(const TRectF& frame) {
 
 void TPrintMarks::AddCommandMarks(const TRectF& frame, std::string_view command) {
   Frame_ = frame;
+  command = Capped(command, "mark command");
   if (!(frame.MaxX > frame.MinX && frame.MaxY > frame.MinY)) return;
   const std::string angle = FirstPart(command, '<', '>');
   std::vector<std::string> tokens = Tokens(angle.empty() ? command : std::string_view(angle));

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/affine.h"
 #include "base/ref_obj.h"
@@ -34,6 +35,8 @@ public:
   /// The family text marks are set in, and its em size in millimetres.
   static constexpr const char* kTextFamily = "Arial";
   static constexpr double kTextEmSize = 8;
+  /// Longer texts and mark commands are cut to this many characters.
+  static constexpr std::size_t kMaxTextLength = 1000;
 
   /// Adds the outline when there is one.
   void AddMark(std::unique_ptr<TGeoCurve> outline, const std::array<float, 4>& cmyk);
@@ -51,8 +54,9 @@ public:
   int Count() const { return static_cast<int>(Marks_.Count()); }
   TRef<TPrintMark> Mark(int index) const { return Marks_.Item(index); }
   const TRectF& Frame() const { return Frame_; }
-  /// Why text marks look different or are missing (no such font), else empty.
-  const std::string& Warning() const { return Warning_; }
+  /// What the marks leave out of what they were asked for: a text without a
+  /// font to set it in, a text or command cut to kMaxTextLength.
+  const std::vector<std::string>& Problems() const { return Problems_; }
 
   /// Fills every mark through `transform` into the renderer's target with its
   /// spot rasteriser: channel `black` for black marks, `white` for white ones.
@@ -61,11 +65,13 @@ public:
 
 private:
   void AddRect(double x, double y, double w, double h, const std::array<float, 4>& cmyk);
+  /// The text cut to kMaxTextLength characters, with a problem noted when it was cut.
+  std::string_view Capped(std::string_view text, std::string_view what);
 
   TReleaseList<TPrintMark> Marks_;
   bool Changed_ = false;
   TRectF Frame_;
-  std::string Warning_;
+  std::vector<std::string> Problems_;
 };
 
 }  // namespace slabrip

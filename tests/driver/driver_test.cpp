@@ -93,13 +93,14 @@ class DriverTest : public ::testing::Test {
   }
 
   // 50 x 25 mm of media at 150 dpi render and 300 dpi print.
-  std::string WriteSlab(const std::string& info) {
+  std::string WriteSlab(const std::string& info, const std::vector<std::string>& jobs = {"C:\\Queue\\a.RipJob"},
+                        int jobIndex = 0, const std::string& name = "s.RipSlab") {
     TRipJobPos place;
-    place.SetJobIndex(0);
+    place.SetJobIndex(jobIndex);
     place.SetPlacedBounds({5, 2, 45, 22});
     place.SetTransform({5, 2, 1, 0, 0, 1});
     const std::string text = test::SlabFileText(
-        {"C:\\Queue\\a.RipJob"}, {place},
+        jobs, {place},
         "Printer=C:\\ProgramData\\Drivers\\Latex.qlDrv\r\nSlabID=291\r\n" + info +
             "MediaWidth=50\r\nMediaHeight=25\r\nRenderWidth=295\r\nRenderHeight=148\r\n"
             "RipWidth=591\r\nRipHeight=295\r\n",
@@ -108,7 +109,7 @@ class DriverTest : public ::testing::Test {
     // The generated keys put RenderDPI 100; the raster format needs 150.
     std::string slab = text;
     slab.replace(slab.find("RenderDPI=100"), 13, "RenderDPI=150");
-    return Dir.Write("s.RipSlab", slab);
+    return Dir.Write(name, slab);
   }
 
   std::unique_ptr<TDriver> Start(const std::string& slabPath) {
@@ -148,14 +149,14 @@ TEST_F(DriverTest, NoArgumentLoadsNothingButTheMediaList) {
   EXPECT_THAT(Ui.Messages, ::testing::IsEmpty());
 }
 
-TEST_F(DriverTest, AMissingPrinterDescriptionLeavesCaptionAndResolution) {
+TEST_F(DriverTest, AMissingPrinterDescriptionLeavesTheCaptionButShowsTheSlabsResolution) {
   WriteSlab("RipStatus=1\r\n");
   std::filesystem::remove(Dir.File("Drivers/Latex.qlPrinter"));
   const auto driver = Start(Dir.File("s.RipSlab"));
   ASSERT_EQ(Ui.Messages.size(), 1u);
   EXPECT_EQ(Ui.Messages[0], "Unable to find driver\n" + Dir.File("Drivers/Latex.qlPrinter"));
   EXPECT_EQ(driver->View().Caption, "slabrip");
-  EXPECT_EQ(driver->View().Resolution, "300 DPI");
+  EXPECT_EQ(driver->View().Resolution, "300 dpi");  // the slab's own, not the label's first text
   EXPECT_TRUE(driver->View().PrintNowEnabled);
   EXPECT_EQ(driver->PrinterModelId(), "");
 }
@@ -293,6 +294,31 @@ TEST_F(DriverTest, AbortStopsBeforeTheNextRenderRowKeepsTheEarlierPrintAndIsWrit
   EXPECT_TRUE(driver->LastPrint().Aborted);
   EXPECT_EQ(driver->LastPrint().RowsSent, lastRow + 1);
   EXPECT_EQ(ReadWholeFile(Dir.File("job.prn"), 1 << 20), "the earlier print");
+}
+
+TEST_F(DriverTest, AJobThatDidNotLoadIsReportedAndTheOthersPrintAtTheirPlaces) {
+  const std::string alone = WriteSlab("RipStatus=5\r\n", {"C:\\Queue\\a.RipJob"}, 0, "alone.RipSlab");
+  const std::string slab = WriteSlab(fmt::format("RipStatus=1\r\nPrnFilename={}\r\n", Dir.File("job.prn")),
+                                     {"C:\\Queue\\gone.RipJob", "C:\\Queue\\A.RIPJOB"}, 1);
+  const std::string before = ReadWholeFile(slab, 1 << 20);
+  auto driver = Start(slab);
+  EXPECT_THAT(driver->View().Problems, ::testing::ElementsAre(HasSubstr("Job000: job file not found")));
+  Ui.Answer = false;  // "Print anyway?" No: nothing happens
+  driver->PrintNow();
+  EXPECT_FALSE(Ui.Closed);
+  EXPECT_FALSE(FileExists(Dir.File("job.prn")));
+  EXPECT_EQ(ReadWholeFile(slab, 1 << 20), before);
+  Ui.Answer = true;
+  driver->PrintNow();
+  EXPECT_TRUE(Ui.Closed);
+  EXPECT_EQ(TqlInifile(slab).ReadInteger("Info", "RipStatus", 0), 7);
+  // Job 1 prints where its placement puts it, as it does on a slab of its own.
+  driver = Start(alone);
+  EXPECT_THAT(driver->View().Problems, ::testing::IsEmpty());
+  driver->Controls.TestOutput = true;
+  driver->Controls.TestOutputFile = Dir.File("alone.prn");
+  driver->PrintNow();
+  EXPECT_EQ(ReadWholeFile(Dir.File("job.prn"), 1 << 26), ReadWholeFile(Dir.File("alone.prn"), 1 << 26));
 }
 
 TEST_F(DriverTest, NoDestinationPrintsNothingAndKeepsTheSlabFile) {
