@@ -144,12 +144,13 @@ void TDriver::UpdateMedia() {
 
 void TDriver::AddMedia() {
   const std::optional<std::string> name = Ui_.InputBox("Add New Media Preset", "Please enter new media name");
-  if (!name || name->empty()) return;
+  if (!name) return;
   if (!Media_.AddMedia(*name)) {
-    Ui_.ShowError("The selected media name already exists!\n" + *name);
+    // A blank name is no name: nothing to say.
+    if (Media_.IndexOf(*name) >= 0) Ui_.ShowError("The selected media name already exists!\n" + *name);
     return;
   }
-  Controls.Job.MediaName = *name;
+  Controls.Job.MediaName = Media_.SelectedName();
   Ui_.Refresh();
 }
 

@@ -22,7 +22,11 @@ namespace slabrip {
 
 namespace {
 
+// A name as the operator typed it is the name without the blanks around it,
+// the way the file's section names read back.
 bool SameName(std::string_view a, std::string_view b) {
+  a = TrimBlanks(a);
+  b = TrimBlanks(b);
   const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
   return a.size() == b.size() &&
          std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
@@ -207,6 +211,7 @@ std::string TMediaList::SelectedName() const {
 }
 
 int TMediaList::IndexOf(const std::string& name) const {
+  if (TrimBlanks(name).empty()) return -1;
   for (std::size_t i = 0; i < Names_.size(); ++i)
     if (SameName(Names_[i], name)) return static_cast<int>(i);
   return -1;

@@ -358,7 +358,10 @@ TEST_F(DriverTest, MediaAddRefusesAListedNameAndUpdateAskedNoWritesNothing) {
   driver->AddMedia();
   ASSERT_EQ(Ui.Errors.size(), 1u);
   EXPECT_EQ(Ui.Errors[0], "The selected media name already exists!\nhp_rip_custom_media");
-  Ui.Input = "Banner";
+  Ui.Input = "   ";  // blank: nothing happens, nothing is said
+  driver->AddMedia();
+  EXPECT_EQ(Ui.Errors.size(), 1u);
+  Ui.Input = "  Banner ";  // as typed, with blanks: saved, updated and deleted by its name
   driver->AddMedia();
   EXPECT_EQ(driver->Controls.Job.MediaName, "Banner");
   Ui.Answer = false;
@@ -368,6 +371,10 @@ TEST_F(DriverTest, MediaAddRefusesAListedNameAndUpdateAskedNoWritesNothing) {
   driver->Controls.Job.Media.DryTemp = 61.5;
   driver->UpdateMedia();
   EXPECT_EQ(TqlInifile(Env.MediaSettingsFile).ReadString("Banner", "DryTemp", ""), "61.5");
+  driver->Controls.Job.MediaName = " Banner  ";
+  driver->DeleteMedia();
+  EXPECT_THAT(driver->Media().Names(), ::testing::ElementsAre("HP_RIP_CUSTOM_MEDIA"));
+  EXPECT_EQ(TqlInifile(Env.MediaSettingsFile).ReadString("Banner", "DryTemp", "gone"), "gone");
 }
 
 }  // namespace
