@@ -165,6 +165,23 @@ grep -q "^Aborted.$" "$work/err" || fail "abort not said: $(cat "$work/err")"
 [ "$(key "$slab" RipStatus)" = 8 ] || fail "abort wrote status $(key "$slab" RipStatus)"
 tail -1 "$work/records" | grep -q "^kind=finished status=8 " || fail "abort: $(cat "$work/records")"
 
+# A job file gone: info and print name it, print refuses without --force and
+# then prints the rest; a name in another case is still found.
+slab=$(small_demo preflight)
+rm "$(dirname "$slab")/Opening hours.RipJob"
+mv "$(dirname "$slab")/Mural tile 2.RipJob" "$(dirname "$slab")/MURAL TILE 2.RIPJOB"
+"$slabrip" --icc-dir "$demo/ICC" info "$slab" >"$work/out" 2>&1 || fail "info: $(cat "$work/out")"
+grep -q "^  Job001: job file not found" "$work/out" || fail "info does not list the missing job: $(cat "$work/out")"
+grep -q "Job002" "$work/out" && fail "a job in another case not found: $(cat "$work/out")"
+before=$(cat "$slab")
+rc=0
+print "$slab" --test-output "$work/preflight.prn" >"$work/out" 2>"$work/err" || rc=$?
+[ "$rc" -ne 0 ] || fail "printed a slab missing a job without --force"
+grep -q "Job001: job file not found" "$work/err" && grep -q -- "--force" "$work/err" || fail "refusal: $(cat "$work/err")"
+[ ! -e "$work/preflight.prn" ] && [ "$(cat "$slab")" = "$before" ] || fail "a refused print wrote something"
+print "$slab" --test-output "$work/preflight.prn" --force >"$work/out" 2>"$work/err" || fail "--force: $(cat "$work/err")"
+[ "$(key "$slab" RipStatus)" = 7 ] || fail "forced print: status $(key "$slab" RipStatus)"
+
 # A row the raster library refuses stops the print there.
 slab=$(small_demo row)
 echo "$earlier" >"$work/row.prn"
