@@ -61,6 +61,20 @@ TEST_F(RipJobTest, ADocumentGivenByAWindowsPathIsFoundBesideTheJobFile) {
   EXPECT_EQ(job->ResolveFile(job->SrcFile), Dir.File("art.cmf"));
 }
 
+TEST_F(RipJobTest, QuotedValuesLoseTheirQuotesAndALongJobTextIsCut) {
+  Dir.Write("art.cmf", "");
+  const std::string path =
+      Dir.Write("job.RipJob", "[Job]\r\nSrcFile=\"art.cmf\"\r\nJobName='Sign'\r\nUseJobText=1\r\nJobText=" +
+                                  std::string(200'000, 'x') + "\r\n[FullBounds]\r\nMaxX=100\r\nMaxY=50\r\n");
+  auto job = MakeRef<TRipfileData>();
+  ASSERT_TRUE(job->LoadFromFile(path)) << job->Problem();
+  EXPECT_EQ(job->JobName, "Sign");
+  EXPECT_EQ(job->ResolveFile(job->SrcFile), Dir.File("art.cmf"));
+  ASSERT_TRUE(job->Marks);
+  ASSERT_EQ(job->Marks->Problems().size(), 1u);
+  EXPECT_EQ(job->Marks->Problems()[0], "text mark of 200000 characters cut to its first 1000");
+}
+
 TEST_F(RipJobTest, MissingDocumentOrEmptyClipFailsTheLoadWithAReason) {
   const std::string path = Dir.Write("job.RipJob", JobFileText("gone.cmf"));
   auto job = MakeRef<TRipfileData>();
