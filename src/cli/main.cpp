@@ -13,6 +13,15 @@
 #include "cli/render_slab_command.h"
 #include "driver/driver.h"
 
+namespace {
+
+void AddBandRowsOption(CLI::App& command, std::int32_t& rows) {
+  command.add_option("--band-rows", rows, "Rows per rendered band (diagnostic; default: the engine's rule)")
+      ->check(CLI::Range(1, 1 << 20));
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace slabrip;
   CLI::App app{"slabrip: raster image processor and driver for HP Latex printers"};
@@ -48,10 +57,7 @@ int main(int argc, char** argv) {
   renderCommand->add_option("--out", renderSlab.Output, "PNG of the rendered colours");
   renderCommand->add_option("--spot-map", renderSlab.SpotMapOutput, "16-bit grey PNG of the spot channels");
   renderCommand->add_option("--inks", renderSlab.InksOutput, "PNG soft proof of the ink values");
-  renderCommand
-      ->add_option("--band-rows", renderSlab.BandRows,
-                   "Rows per rendered band (diagnostic; default: the engine's rule)")
-      ->check(CLI::Range(1, 1 << 20));
+  AddBandRowsOption(*renderCommand, renderSlab.BandRows);
   renderCommand->add_option("--preview", renderSlab.PreviewOutput,
                             "JPEG preview at most 1000 pixels long, as the driver window shows beside the slab");
 
@@ -60,10 +66,7 @@ int main(int argc, char** argv) {
       "print", "Print the slab (\"Print Now\"): to its print file or queue, or with --test-output into a file");
   printCommand->add_option("SLAB", print.Slab, "The .RipSlab file")->required();
   printCommand->add_option("--test-output", print.TestOutput, "Write the printer data into this .prn file");
-  printCommand
-      ->add_option("--band-rows", print.BandRows,
-                   "Rows per rendered band (diagnostic; default: the engine's rule)")
-      ->check(CLI::Range(1, 1 << 20));
+  AddBandRowsOption(*printCommand, print.BandRows);
   printCommand->add_flag("--force", print.Force,
                           "Print even when the slab would not print as laid out (a job, document or image missing)");
   print.Settings.AddTo(*printCommand);
