@@ -6,6 +6,7 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
 
 #include <fmt/format.h>
@@ -48,6 +49,33 @@ bool DataCanHoldRows(const TBmpLoad& load, std::uint64_t width, std::uint64_t he
   return false;
 }
 
+// gdk-pixbuf sizes buffers from the header-size field, the palette's colour
+// count and, for uncompressed data, the data offset before it checks them
+// (a negative colour count passes its check): all three are checked here
+// first, so a few bad bytes cannot ask for gigabytes.
+bool HeaderFieldsPlausible(TBytes b, std::string& problem) {
+  if (b.size() < 18) {
+    problem = "truncated BMP data";
+    return false;
+  }
+  const std::uint32_t header = LoadLe<std::uint32_t>(&b[14]);
+  const std::uint32_t offset = LoadLe<std::uint32_t>(&b[10]);
+  constexpr std::uint32_t kKnownHeaders[] = {12, 40, 52, 56, 64, 108, 124};
+  if (std::find(std::begin(kKnownHeaders), std::end(kKnownHeaders), header) == std::end(kKnownHeaders)) {
+    problem = fmt::format("BMP header of {} bytes is of no known kind", header);
+    return false;
+  }
+  if (header >= 40 && b.size() >= 50 && LoadLe<std::uint16_t>(&b[28]) <= 8 && LoadLe<std::uint32_t>(&b[46]) > 256) {
+    problem = fmt::format("BMP palette of {} colours is more than 256", LoadLe<std::uint32_t>(&b[46]));
+    return false;
+  }
+  if (offset > b.size()) {
+    problem = fmt::format("BMP pixel data at offset {} lies past the end of the {} bytes", offset, b.size());
+    return false;
+  }
+  return true;
+}
+
 void SizePrepared(GdkPixbufLoader* loader, gint width, gint height, gpointer data) {
   auto* load = static_cast<TBmpLoad*>(data);
   const auto w = static_cast<std::uint64_t>(std::max(width, 0));
@@ -63,6 +91,7 @@ void AreaUpdated(GdkPixbufLoader*, gint, gint, gint, gint height, gpointer data)
 }  // namespace
 
 std::optional<TBitmap32> DecodeBmp(TBytes bytes, std::int64_t maxPixels, std::string& problem) {
+  if (!HeaderFieldsPlausible(bytes, problem)) return std::nullopt;
   TBmpLoad load;
   load.Bytes = bytes;
   load.MaxPixels = maxPixels;
