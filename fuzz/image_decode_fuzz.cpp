@@ -1,4 +1,4 @@
-// Fuzzes the image file decoders: JPEG, PNG and TIFF, chosen by their first bytes.
+// Fuzzes the image file decoders: JPEG, PNG, TIFF, BMP and GIF, chosen by their first bytes.
 #include <cstdint>
 #include <cstdlib>
 #include <span>

@@ -1,4 +1,5 @@
-// Writes the image decoder fuzzer's seeds into a folder: a PNG, a JPEG, a CMYK JPEG and a TIFF.
+// Writes the image decoder fuzzer's seeds into a folder: a PNG, a JPEG, a CMYK JPEG, a TIFF,
+// three kinds of BMP and a GIF.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>  // jpeglib.h uses FILE without including it
@@ -12,6 +13,7 @@
 #include "raster/jpeg_writer.h"
 #include "raster/png_writer.h"
 #include "seed_files.h"
+#include "tools/image_files.h"
 
 namespace {
 
@@ -83,6 +85,17 @@ bool WriteTiff(const std::string& path, const TBitmap32& photo) {
   return ok;
 }
 
+// The photo in 64 colours (two bits a channel), for palette formats; `alpha` fades it out to the right.
+TBitmap32 Posterised(const TBitmap32& photo, bool alpha) {
+  TBitmap32 out(photo.Width(), photo.Height());
+  for (int y = 0; y < photo.Height(); ++y)
+    for (int x = 0; x < photo.Width(); ++x) {
+      const TColor32 a = alpha ? static_cast<TColor32>(255 - 255 * x / photo.Width()) : 255;
+      out.Row(y)[x] = a << 24 | (photo.Row(y)[x] & 0xC0C0C0);
+    }
+  return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -96,6 +109,10 @@ int main(int argc, char** argv) {
   ok &= WriteFile(folder + "/photo.jpg", EncodeJpeg(photo, 85));
   ok &= WriteFile(folder + "/cmyk.jpg", AdobeCmykJpeg(photo));
   ok &= WriteTiff(folder + "/photo.tif", photo);
+  ok &= WriteFile(folder + "/photo.bmp", BmpFile(photo, TBmpLayout::kRgb24BottomUp));
+  ok &= WriteFile(folder + "/rle8.bmp", BmpFile(Posterised(photo, false), TBmpLayout::kRle8));
+  ok &= WriteFile(folder + "/alpha.bmp", BmpFile(Posterised(photo, true), TBmpLayout::kArgb32TopDown));
+  ok &= WriteFile(folder + "/photo.gif", GifFile(Posterised(photo, false), true));
   if (!ok) std::fprintf(stderr, "make_image_seeds: cannot write into %s\n", folder.c_str());
   return ok ? 0 : 1;
 }

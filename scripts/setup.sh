@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev libfmt-dev
   liblcms2-dev libgs-common zlib1g-dev libpng-dev libjpeg62-turbo-dev libtiff-dev libcairo2-dev libpixman-1-dev
+  libgif-dev libgdk-pixbuf-2.0-dev
   libfreetype-dev libfontconfig-dev fonts-liberation2
   libcups2-dev cups cups-client
   libpugixml-dev

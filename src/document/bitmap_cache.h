@@ -104,6 +104,8 @@ class TSharedCachedBM32 {
   TBitmap32* GetBitmap();
   void ReleaseBitmap();
   const TCachedBM32& Entry() const { return *Entry_; }
+  /// The cache the picture is held in.
+  TBM32CacheManager& Cache() const { return Cache_; }
 
  private:
   TBM32CacheManager& Cache_;

@@ -4,6 +4,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include <fmt/format.h>
+
+#include "raster/image_decode.h"
+
 namespace slabrip {
 
 TFillKind FillKindOf(std::uint32_t code) {
@@ -86,6 +90,19 @@ TRectF TcmfImage::PlacementBounds() const {
           std::max({o.Y, a.Y, b.Y, d.Y})};
 }
 
+TSharedCachedBM32* TcmfImage::EmbeddedBitmap(std::string* problem) const {
+  if (!EmbeddedTried_ && !EmbeddedFile.empty()) {
+    EmbeddedTried_ = true;
+    auto decoded = DecodeImageFile(EmbeddedFile, kMaxPixels, &EmbeddedProblem_);
+    if (decoded)
+      EmbeddedDecoded_ = std::make_unique<TSharedCachedBM32>(std::make_unique<TBitmap32>(std::move(*decoded)),
+                                                             Bitmap ? Bitmap->Cache() : TBM32CacheManager::Shared());
+  }
+  if (!EmbeddedDecoded_ && problem)
+    *problem = EmbeddedFile.empty() ? std::string("there is no embedded file") : EmbeddedProblem_;
+  return EmbeddedDecoded_.get();
+}
+
 namespace {
 
 // Visits every node of the tree without recursion: a document's tree can be deep.
@@ -115,6 +132,24 @@ TRectF TcmfFile::DrawingBounds() const {
     if (node.Kind() == kNodeGeometry || node.Kind() == kNodeImage) box = Union(box, node.Bounds());
   });
   return box;
+}
+
+int TcmfFile::CheckEmbeddedImages() {
+  if (EmbeddedChecked_) return EmbeddedFailures_;
+  EmbeddedChecked_ = true;
+  std::vector<std::pair<std::int32_t, std::string>> failures;
+  ForEachNode(Root.Get(), [&](const TcmfGeneric& node) {
+    const auto* image = dynamic_cast<const TcmfImage*>(&node);
+    std::string why;
+    if (!image || image->EmbeddedFile.empty() || image->EmbeddedBitmap(&why)) return;
+    failures.emplace_back(node.TableIndex,
+                          fmt::format("image node {}: the embedded file does not decode ({}); {}", node.TableIndex,
+                                      why, image->Bitmap ? "its stored bitmap prints instead" : "it prints nothing"));
+  });
+  std::sort(failures.begin(), failures.end());  // in file order
+  for (auto& failure : failures) Problems.push_back(std::move(failure.second));
+  EmbeddedFailures_ = static_cast<int>(failures.size());
+  return EmbeddedFailures_;
 }
 
 }  // namespace slabrip

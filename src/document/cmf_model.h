@@ -94,6 +94,8 @@ class TcmfGeneric : public TRefObj {
   TcmfAttributes Attributes;
   std::vector<TRef<TcmfGeneric>> Children;
   std::int32_t ParentIndex = -1;
+  /// Where the node stands in the node table (problems name nodes by it).
+  std::int32_t TableIndex = -1;
 };
 
 class TcmfGroup : public TcmfGeneric {
@@ -115,19 +117,28 @@ class TcmfGeo : public TcmfGeneric {
 
 class TcmfImage : public TcmfGeneric {
  public:
+  /// Image bitmaps and embedded files above this many pixels are refused.
+  static constexpr std::int64_t kMaxPixels = 250'000'000;
+
   TcmfKind Kind() const override { return kNodeImage; }
   /// The bounding box of the placement.
   TRectF PlacementBounds() const;
+  /// The embedded file, decoded the first time it is asked for (a preflight
+  /// check or the first band that draws it) and held through the bitmap cache
+  /// the stored bitmap lives in. nullptr when there is no embedded file or it
+  /// does not decode, with the reason in `problem`. One thread at a time.
+  TSharedCachedBM32* EmbeddedBitmap(std::string* problem = nullptr) const;
 
-  std::unique_ptr<TSharedCachedBM32> Bitmap;
+  std::unique_ptr<TSharedCachedBM32> Bitmap;  // none when the stored bitmap did not decode
   /// Top-left, top-right and bottom-left corners of the image, document units.
   std::array<TPointF, 3> Placement{};
   std::unique_ptr<TGeoCurve> Outline;
   std::vector<std::uint8_t> EmbeddedFile;  // an image file to draw from instead, or empty
-  /// The embedded file once decoded (by the first drawing), shared through the
-  /// bitmap cache so that every band does not decode it again.
-  mutable std::unique_ptr<TSharedCachedBM32> EmbeddedDecoded;
-  mutable bool EmbeddedUnreadable = false;
+
+ private:
+  mutable std::unique_ptr<TSharedCachedBM32> EmbeddedDecoded_;
+  mutable std::string EmbeddedProblem_;
+  mutable bool EmbeddedTried_ = false;
 };
 
 /// A loaded document.
@@ -137,6 +148,15 @@ class TcmfFile : public TRefObj {
   std::array<int, 4> NodeCounts() const;
   /// The union of the bounds of every geometry and image node.
   TRectF DrawingBounds() const;
+  /// Decodes every image's embedded file now (see TcmfImage::EmbeddedBitmap)
+  /// and adds a problem for each that does not decode, once per document.
+  /// Returns how many do not decode.
+  int CheckEmbeddedImages();
+
+  /// One short sentence for every record, node, image or texture that the
+  /// reader dropped or could not decode, or changed to print it, in file
+  /// order; tables and nodes are named by their index, from 0.
+  std::vector<std::string> Problems;
 
   TRef<TcmfGeneric> Root;  // nothing when not even the first node read
   std::vector<TRef<TStoredGradient>> Gradients;
@@ -147,6 +167,10 @@ class TcmfFile : public TRefObj {
   std::array<std::uint32_t, 4> InfoValues{};
   std::uint32_t InfoExtra = 0;
   std::int64_t FileSize = 0;
+
+ private:
+  bool EmbeddedChecked_ = false;
+  int EmbeddedFailures_ = 0;
 };
 
 }  // namespace slabrip

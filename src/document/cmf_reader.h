@@ -19,13 +19,16 @@ class TcmfWriter {
   static constexpr std::size_t kInfoBlockMax = 1304;
   static constexpr std::int32_t kMaxEmbeddedFile = 524'288'000;
   /// Image bitmaps above this many pixels are refused.
-  static constexpr std::int64_t kMaxImagePixels = 250'000'000;
+  static constexpr std::int64_t kMaxImagePixels = TcmfImage::kMaxPixels;
   /// Trees nested deeper than this are refused: drawing and freeing walk them.
   static constexpr int kMaxDepth = 4096;
 
   /// Reads a document. Nothing, with the reason in `problem`, when the file
   /// has no trailer, no nodes, or parent indices that point past the nodes or
-  /// form a cycle. A typed read past the end raises the StreamLoader
+  /// form a cycle. Records that fail where the next one can still be found
+  /// keep their slot (a texture left empty, an image without its bitmap) and
+  /// reading goes on; every record dropped or not decoded is named in the
+  /// document's Problems. A typed read past the end raises the StreamLoader
   /// assertion, which the caller reports.
   static TRef<TcmfFile> ReadDocument(TByteStream& file, TBM32CacheManager& cache,
                                      std::string* problem = nullptr);

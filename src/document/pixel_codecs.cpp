@@ -7,6 +7,8 @@
 #include <bit>
 #include <limits>
 
+#include <fmt/format.h>
+
 namespace slabrip {
 
 namespace {
@@ -72,9 +74,6 @@ unsigned EncodePlane(std::uint64_t lanes, std::uint8_t* out) {
     out[j] = static_cast<std::uint8_t>((magnitudes >> (j - 1) & kLaneLow) * kGather >> 56);
   return k;
 }
-
-// Fewest bytes that can hold `pixels` packed pixels: a bare control word per group, plain tail pixels.
-std::size_t MinimumPackedSize(std::size_t pixels) { return pixels / 8 * 2 + pixels % 8 * 4; }
 
 }  // namespace
 
@@ -256,12 +255,9 @@ void AppendRunLength(std::span<const std::uint8_t> bytes, std::vector<std::uint8
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> UnpackRunLength(std::span<const std::uint8_t> data,
-                                                         std::size_t maxOut) {
+std::optional<std::size_t> RunLengthUnpackedSize(std::span<const std::uint8_t> data, std::size_t maxOut) {
   const std::uint8_t* in = data.data();
   const std::size_t n = data.size();
-  // A first pass checks the stream and sizes the output, so the output is
-  // allocated once, and only for a stream that unpacks.
   std::size_t size = 0;
   for (std::size_t start = 0; start < n;) {
     const std::size_t third = FindTriple(in, start, n);
@@ -272,8 +268,18 @@ std::optional<std::vector<std::uint8_t>> UnpackRunLength(std::span<const std::ui
     size += copied + repeat;
     start = third + 2;
   }
+  return size;
+}
+
+std::optional<std::vector<std::uint8_t>> UnpackRunLength(std::span<const std::uint8_t> data,
+                                                         std::size_t maxOut) {
+  // Sized first, so the output is allocated once, and only for a stream that unpacks.
+  const auto size = RunLengthUnpackedSize(data, maxOut);
+  if (!size) return std::nullopt;
+  const std::uint8_t* in = data.data();
+  const std::size_t n = data.size();
   std::vector<std::uint8_t> out;
-  out.reserve(size);
+  out.reserve(*size);
   for (std::size_t start = 0; start < n;) {
     const std::size_t third = FindTriple(in, start, n);
     out.insert(out.end(), in + start, in + std::min(third + 1, n));
@@ -282,6 +288,8 @@ std::optional<std::vector<std::uint8_t>> UnpackRunLength(std::span<const std::ui
   }
   return out;
 }
+
+std::size_t PackedPixelCapacity(std::size_t bytes) { return bytes / 2 * 8; }
 
 std::vector<std::uint8_t> PackRunLength(std::span<const std::uint8_t> bytes) {
   std::vector<std::uint8_t> out;
@@ -307,27 +315,43 @@ std::vector<std::uint8_t> EncodeCompressedBitmap(const TBitmap32& bitmap) {
 }
 
 std::optional<TBitmap32> DecodeCompressedBitmap(std::span<const std::uint8_t> record, std::size_t maxPixels,
-                                                std::size_t* consumed) {
-  if (record.size() < kRecordHeader) return std::nullopt;
+                                                std::size_t* consumed, std::string* problem) {
+  const auto refuse = [&](std::string why) {
+    if (problem != nullptr) *problem = std::move(why);
+    return std::nullopt;
+  };
+  if (record.size() < kRecordHeader) return refuse("the record ends inside its header");
   const std::uint8_t* p = record.data();
   const std::int32_t width = LoadInt32(p);
   const std::int32_t height = LoadInt32(p + 4);
   const std::int32_t m = LoadInt32(p + 8);
   const std::int32_t check = LoadInt32(p + 12);
   const std::int32_t unpacked = LoadInt32(p + 16);
-  if (width <= 0 || height <= 0 || m <= 0 || check != ~m || unpacked < 0) return std::nullopt;
+  if (m <= 0 || check != ~m) return refuse(fmt::format("packed size {} fails its check value", m));
+  if (width <= 0 || height <= 0) return refuse(fmt::format("size {} x {} is not positive", width, height));
+  if (unpacked < 0) return refuse(fmt::format("unpacked size {} is negative", unpacked));
   const std::size_t size = kRecordHeader + static_cast<std::size_t>(m) + kRecordTrailer;
-  if (record.size() < size) return std::nullopt;
+  if (record.size() < size) return refuse("the record runs past its data");
   const std::uint8_t* trailer = p + size - kRecordTrailer;
-  if (LoadInt32(trailer) != 0 || LoadInt32(trailer + 4) != 0) return std::nullopt;
+  if (LoadInt32(trailer) != 0 || LoadInt32(trailer + 4) != 0) return refuse("its closing words are not zero");
   const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-  if (pixels > std::min(maxPixels, TBitmap32::kMaxPixels)) return std::nullopt;
-  const auto packed = UnpackRunLength(record.subspan(kRecordHeader, static_cast<std::size_t>(m)),
-                                      static_cast<std::size_t>(unpacked) + kRecordTrailer);
-  // Only now is the bitmap worth allocating: the data can hold its pixels.
-  if (!packed || packed->size() < MinimumPackedSize(pixels)) return std::nullopt;
+  if (pixels > std::min(maxPixels, TBitmap32::kMaxPixels))
+    return refuse(fmt::format("{} x {} pixels are more than the {} allowed", width, height,
+                              std::min(maxPixels, TBitmap32::kMaxPixels)));
+  const std::span<const std::uint8_t> runs = record.subspan(kRecordHeader, static_cast<std::size_t>(m));
+  const std::size_t maxOut = static_cast<std::size_t>(unpacked) + kRecordTrailer;
+  // What the runs unpack to bounds the pixels before anything is allocated:
+  // the declared sizes alone would let a small record claim a huge bitmap.
+  const auto unpackedSize = RunLengthUnpackedSize(runs, maxOut);
+  if (!unpackedSize) return refuse("its run-length data is broken or unpacks past its declared size");
+  if (pixels > PackedPixelCapacity(*unpackedSize))
+    return refuse(fmt::format("{} x {} pixels cannot be in the {} bytes its data unpacks to", width, height,
+                              *unpackedSize));
+  const auto packed = UnpackRunLength(runs, maxOut);
+  if (!packed) return refuse("its run-length data is broken");
   TBitmap32 bitmap(width, height);
-  if (!DecodePackedPixels(*packed, {bitmap.Pixels(), pixels})) return std::nullopt;
+  if (!DecodePackedPixels(*packed, {bitmap.Pixels(), pixels}))
+    return refuse(fmt::format("its pixel data ends before {} x {} pixels", width, height));
   if (consumed != nullptr) *consumed = size;
   return bitmap;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "raster/bitmap32.h"
@@ -29,6 +30,12 @@ std::vector<std::uint8_t> EncodePackedBytes(std::span<const std::uint8_t> bytes)
 /// a repeat count is missing at the end.
 std::optional<std::vector<std::uint8_t>> UnpackRunLength(std::span<const std::uint8_t> data,
                                                          std::size_t maxOut);
+/// How many bytes UnpackRunLength would give, found without allocating;
+/// nothing where it would give nothing.
+std::optional<std::size_t> RunLengthUnpackedSize(std::span<const std::uint8_t> data, std::size_t maxOut);
+/// The most pixels `bytes` bytes of packed pixels can hold: eight per bare
+/// two-byte control word.
+std::size_t PackedPixelCapacity(std::size_t bytes);
 std::vector<std::uint8_t> PackRunLength(std::span<const std::uint8_t> bytes);
 
 /// The compressed bitmap record (tag 5 of an image): width, height, packed
@@ -37,10 +44,11 @@ std::vector<std::uint8_t> PackRunLength(std::span<const std::uint8_t> bytes);
 /// outgrows the record's 32-bit sizes.
 std::vector<std::uint8_t> EncodeCompressedBitmap(const TBitmap32& bitmap);
 /// Nothing for sizes that are not positive, a failed complement check,
-/// short data, non-zero trailing words, more than `maxPixels` pixels, or
-/// pixel data that does not decode. `consumed`, when given, receives the
-/// record's length.
+/// short data, non-zero trailing words, more than `maxPixels` pixels, more
+/// pixels than the data unpacks to room for (refused before the bitmap is
+/// allocated), or pixel data that does not decode; the reason goes to
+/// `problem`. `consumed`, when given, receives the record's length.
 std::optional<TBitmap32> DecodeCompressedBitmap(std::span<const std::uint8_t> record, std::size_t maxPixels,
-                                                std::size_t* consumed = nullptr);
+                                                std::size_t* consumed = nullptr, std::string* problem = nullptr);
 
 }  // namespace slabrip

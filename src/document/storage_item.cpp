@@ -2,6 +2,8 @@
 
 #include "document/data_stream.h"
 
+#include <fmt/format.h>
+
 namespace slabrip {
 
 bool TGradRange::Equals(const TGradRange& other) const {
@@ -23,7 +25,11 @@ std::string TStoredGradient::DisplayName() const {
   return Range->Name.empty() ? "Gradient #" + std::to_string(Tag) : Range->Name;
 }
 
-TRef<TStoredGradient> ReadStoredGradient(TDataStream& stream) {
+TRef<TStoredGradient> ReadStoredGradient(TDataStream& stream, std::string* problem) {
+  const auto refuse = [&](std::string why) -> TRef<TStoredGradient> {
+    if (problem) *problem = std::move(why);
+    return nullptr;
+  };
   auto gradient = MakeRef<TStoredGradient>();
   TGradRange& range = *gradient->Range;
   std::int32_t kind = 0, count = 0, endMark = 0;
@@ -38,15 +44,17 @@ TRef<TStoredGradient> ReadStoredGradient(TDataStream& stream) {
   range.Kind = static_cast<std::uint8_t>(kind);
   stream.ReadString(range.Name);
   stream.ReadInteger(count);
-  if (count < 1 || count > TGradRange::kMaxStops || count * std::int64_t{8} > stream.Remaining())
-    return nullptr;
+  if (count < 1 || count > TGradRange::kMaxStops)
+    return refuse(fmt::format("stop count {} is outside 1..{}", count, TGradRange::kMaxStops));
+  if (count * std::int64_t{8} > stream.Remaining())
+    return refuse(fmt::format("{} stops run past the end of the file", count));
   range.Stops.resize(static_cast<std::size_t>(count));
   for (TGradColor& stop : range.Stops) {
     stream.ReadCardinal(stop.Colour);
     stream.ReadSingle(stop.Position);
   }
   stream.ReadInteger(endMark);
-  if (endMark != 1) return nullptr;
+  if (endMark != 1) return refuse(fmt::format("end mark {} is not 1", endMark));
   return gradient;
 }
 

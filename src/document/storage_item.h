@@ -66,8 +66,9 @@ class TStoredGradient : public TStorageItem {
   TRef<TGradRange> Range = MakeRef<TGradRange>();
 };
 
-/// Reads a gradient record; nothing when its stop count or end mark is wrong.
-TRef<TStoredGradient> ReadStoredGradient(TDataStream& stream);
+/// Reads a gradient record; nothing when its stop count or end mark is wrong,
+/// with the reason in `problem`.
+TRef<TStoredGradient> ReadStoredGradient(TDataStream& stream, std::string* problem = nullptr);
 void WriteStoredGradient(TDataStream& stream, const TStoredGradient& gradient);
 
 }  // namespace slabrip

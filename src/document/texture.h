@@ -6,6 +6,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "document/storage_item.h"
 #include "raster/bitmap32.h"
@@ -38,6 +39,8 @@ class TFileTexture32 : public TRefObj {
   static constexpr std::size_t kHeaderSize = 200;
   /// Image files larger than this are refused.
   static constexpr std::int64_t kMaxImageFilePixels = 36'000'000;
+  /// cairo draws no picture wider or taller: a larger main image is kept scaled down to this.
+  static constexpr int kMaxDrawnSide = 32767;
 
   std::string Name;
   std::string SourceFile;
@@ -58,13 +61,17 @@ class TStoredTexture32 : public TStorageItem {
 };
 
 /// Reads a texture body from its own nested stream; nothing when the magic is
-/// wrong or the main image does not decode. Image files (JPEG, PNG, TIFF)
-/// decode at their own size, up to kMaxImageFilePixels.
-TRef<TFileTexture32> ReadFileTexture(TDataStream& stream);
+/// wrong or the main image does not decode. Image files (JPEG, PNG, TIFF, BMP,
+/// GIF) decode at their own size, up to kMaxImageFilePixels. `problems`, when
+/// given, receives a short phrase for the failure, or one for each thing left
+/// out or changed: an auxiliary image that does not decode, a main image
+/// scaled down to kMaxDrawnSide.
+TRef<TFileTexture32> ReadFileTexture(TDataStream& stream, std::vector<std::string>* problems = nullptr);
 
 /// Decodes one texture image from `bytes` as the descriptor says (an image
-/// file comes premultiplied, at the file's own size).
+/// file comes premultiplied, at the file's own size); nothing with the reason
+/// in `problem` when it does not decode.
 std::unique_ptr<TBitmap32> DecodeTextureImage(const TPixelDescriptor& descriptor,
-                                              std::span<const std::uint8_t> bytes);
+                                              std::span<const std::uint8_t> bytes, std::string* problem = nullptr);
 
 }  // namespace slabrip

@@ -1,7 +1,5 @@
 #include "driver/preview.h"
 
-#include <pixman.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -15,6 +13,7 @@
 #include "base/file_paths.h"
 #include "base/rounding.h"
 #include "raster/image_decode.h"
+#include "raster/resample.h"
 
 namespace slabrip {
 
@@ -121,54 +120,9 @@ std::optional<TBitmap32> LoadPicture(const std::string& slabPath) {
   return picture;
 }
 
-struct TPixmanDeleter {
-  void operator()(pixman_image_t* image) const { pixman_image_unref(image); }
-};
-using TPixmanImage = std::unique_ptr<pixman_image_t, TPixmanDeleter>;
-
-TPixmanImage ImageOver(TBitmap32& bitmap) {
-  TPixmanImage image(pixman_image_create_bits(PIXMAN_a8r8g8b8, bitmap.Width(), bitmap.Height(), bitmap.Pixels(),
-                                              bitmap.Stride()));
-  if (!image) throw std::bad_alloc();
-  return image;
-}
-
-// One resampling step along the scaled axis, a plain copy along the other: two
-// one-axis passes cost the sum of the kernel widths per pixel, not their product.
-// `scaleX`, `scaleY` are source pixels per destination pixel.
-void LanczosPass(pixman_image_t* src, pixman_image_t* dst, double scaleX, double scaleY, int dstX, int dstY,
-                 int width, int height) {
-  pixman_transform transform;
-  pixman_transform_init_scale(&transform, pixman_double_to_fixed(scaleX), pixman_double_to_fixed(scaleY));
-  if (!pixman_image_set_transform(src, &transform)) throw std::bad_alloc();
-  pixman_image_set_repeat(src, PIXMAN_REPEAT_PAD);  // edges continue rather than fade to transparent
-
-  // Reducing widens the kernel by the scale so every source pixel counts;
-  // enlarging interpolates with the kernel at its own width.
-  const auto kernel = [](double scale) { return scale == 1.0 ? PIXMAN_KERNEL_BOX : PIXMAN_KERNEL_LANCZOS3; };
-  const auto bits = [](double scale) { return scale == 1.0 ? 0 : 4; };
-  int count = 0;
-  pixman_fixed_t* params = pixman_filter_create_separable_convolution(
-      &count, pixman_double_to_fixed(std::max(scaleX, 1.0)), pixman_double_to_fixed(std::max(scaleY, 1.0)),
-      PIXMAN_KERNEL_IMPULSE, PIXMAN_KERNEL_IMPULSE, kernel(scaleX), kernel(scaleY), bits(scaleX), bits(scaleY));
-  if (params == nullptr) throw std::bad_alloc();
-  const bool set = pixman_image_set_filter(src, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, params, count);
-  std::free(params);
-  if (!set) throw std::bad_alloc();
-  pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, dst, 0, 0, 0, 0, dstX, dstY, width, height);
-}
-
 // The picture stretched into `r` of the box with Lanczos3.
-void StretchInto(TBitmap32& box, TBitmap32& picture, const TRectI& r) {
-  const int dw = r.Right - r.Left;
-  const int dh = r.Bottom - r.Top;
-  TBitmap32 across(dw, picture.Height());
-  const TPixmanImage source = ImageOver(picture);
-  const TPixmanImage middle = ImageOver(across);
-  const TPixmanImage target = ImageOver(box);
-  LanczosPass(source.get(), middle.get(), static_cast<double>(picture.Width()) / dw, 1.0, 0, 0, dw,
-              picture.Height());
-  LanczosPass(middle.get(), target.get(), 1.0, static_cast<double>(picture.Height()) / dh, r.Left, r.Top, dw, dh);
+void StretchPicture(TBitmap32& box, const TBitmap32& picture, const TRectI& r) {
+  StretchInto(box, picture, r);
   // Rounding in the filter can leave the alpha a step short of opaque.
   const TRectI c = Clip(box, r.Left, r.Top, r.Right, r.Bottom);
   for (int y = c.Top; y < c.Bottom; ++y)
@@ -197,7 +151,7 @@ TRectI DrawPreview(TBitmap32& box, const std::string& slabPath) {
   const TRectI r = FitPreviewRect(box.Width(), box.Height(), picture->Width(), picture->Height());
   if (r.Right > r.Left && r.Bottom > r.Top) {
     DrawDropShadow(box, r);
-    StretchInto(box, *picture, r);
+    StretchPicture(box, *picture, r);
   }
   return r;
 }

@@ -1,5 +1,6 @@
-// Image files decoded with libjpeg, libpng and libtiff, all from memory.
+// Image files decoded from memory: JPEG, PNG and TIFF here, BMP and GIF beside.
 #include "raster/image_decode.h"
+#include "raster/image_decode_p.h"
 
 #include <algorithm>
 #include <array>
@@ -20,25 +21,8 @@
 
 namespace slabrip {
 
-namespace {
+namespace image_decoding {
 
-using TBytes = std::span<const std::uint8_t>;
-
-// round(a * b / 255) for bytes, exact for every pair (no floating point).
-std::uint32_t MulDiv255(std::uint32_t a, std::uint32_t b) {
-  const std::uint32_t t = a * b + 128;
-  return (t + (t >> 8)) >> 8;
-}
-
-TColor32 Opaque(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
-  return 0xFF000000u | r << 16 | g << 8 | b;
-}
-
-TColor32 Premultiplied(std::uint32_t r, std::uint32_t g, std::uint32_t b, std::uint32_t a) {
-  return a << 24 | MulDiv255(r, a) << 16 | MulDiv255(g, a) << 8 | MulDiv255(b, a);
-}
-
-// The size every format must pass before anything of that size is allocated.
 bool SizeAccepted(std::uint64_t width, std::uint64_t height, std::int64_t maxPixels, std::string& problem) {
   if (width == 0 || height == 0) {
     problem = fmt::format("image size {} x {} is not positive", width, height);
@@ -53,7 +37,6 @@ bool SizeAccepted(std::uint64_t width, std::uint64_t height, std::int64_t maxPix
   return true;
 }
 
-// A bitmap of a size SizeAccepted passed; nothing when memory runs out.
 std::optional<TBitmap32> NewBitmap(std::uint64_t width, std::uint64_t height, std::string& problem) {
   try {
     return TBitmap32(static_cast<int>(width), static_cast<int>(height));
@@ -62,6 +45,12 @@ std::optional<TBitmap32> NewBitmap(std::uint64_t width, std::uint64_t height, st
     return std::nullopt;
   }
 }
+
+}  // namespace image_decoding
+
+namespace {
+
+using namespace image_decoding;
 
 // ---- JPEG ----
 //
@@ -476,6 +465,9 @@ TImageFormat DetectImageFormat(std::span<const std::uint8_t> bytes) {
   if (startsWith({0xFF, 0xD8, 0xFF})) return TImageFormat::kJpeg;
   if (startsWith({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A})) return TImageFormat::kPng;
   if (startsWith({'I', 'I', '*', 0}) || startsWith({'M', 'M', 0, '*'})) return TImageFormat::kTiff;
+  if (startsWith({'G', 'I', 'F', '8', '7', 'a'}) || startsWith({'G', 'I', 'F', '8', '9', 'a'}))
+    return TImageFormat::kGif;
+  if (startsWith({'B', 'M'})) return TImageFormat::kBmp;
   return TImageFormat::kUnknown;
 }
 
@@ -487,7 +479,9 @@ std::optional<TBitmap32> DecodeImageFile(std::span<const std::uint8_t> bytes, st
     case TImageFormat::kJpeg: bitmap = DecodeJpeg(bytes, maxPixels, why); break;
     case TImageFormat::kPng: bitmap = DecodePng(bytes, maxPixels, why); break;
     case TImageFormat::kTiff: bitmap = DecodeTiff(bytes, maxPixels, why); break;
-    case TImageFormat::kUnknown: why = "not a JPEG, PNG or TIFF file"; break;
+    case TImageFormat::kBmp: bitmap = DecodeBmp(bytes, maxPixels, why); break;
+    case TImageFormat::kGif: bitmap = DecodeGif(bytes, maxPixels, why); break;
+    case TImageFormat::kUnknown: why = "not a JPEG, PNG, TIFF, BMP or GIF file"; break;
   }
   if (!bitmap && problem) *problem = std::move(why);
   return bitmap;

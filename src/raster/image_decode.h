@@ -1,4 +1,4 @@
-// Image files (JPEG, PNG, TIFF) decoded into bitmaps, chosen by their first bytes.
+// Image files (JPEG, PNG, TIFF, BMP, GIF) decoded into bitmaps, chosen by their first bytes.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +10,7 @@
 
 namespace slabrip {
 
-enum class TImageFormat { kUnknown, kJpeg, kPng, kTiff };
+enum class TImageFormat { kUnknown, kJpeg, kPng, kTiff, kBmp, kGif };
 
 /// The format the first bytes announce.
 TImageFormat DetectImageFormat(std::span<const std::uint8_t> bytes);
@@ -18,7 +18,8 @@ TImageFormat DetectImageFormat(std::span<const std::uint8_t> bytes);
 /// The image as premultiplied ARGB32 (the layout cairo draws from), or
 /// nothing with the reason in `problem`: unknown format, corrupt data, a
 /// size that is not positive or above `maxPixels`. CMYK images come out as
-/// RGB. Never aborts the process, whatever the bytes.
+/// RGB; a GIF gives its first frame on its logical screen, transparent where
+/// the frame does not reach. Never aborts the process, whatever the bytes.
 std::optional<TBitmap32> DecodeImageFile(std::span<const std::uint8_t> bytes, std::int64_t maxPixels,
                                          std::string* problem = nullptr);
 

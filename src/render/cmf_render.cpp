@@ -414,21 +414,11 @@ void TcmfRender::DrawImage(const TcmfImage& image) {
   if (AppendPath(*image.Outline)) FillImage(*lock.Bitmap, DeviceParallelogram(image.Placement, View_.Matrix()));
 }
 
-// The embedded file, decoded once and held through the bitmap cache, drawn
-// onto the placement and clipped to the outline. False when it does not
-// decode: the stored bitmap of the same picture is drawn instead.
+// The embedded file, decoded once and held through the bitmap cache (by the
+// image), drawn onto the placement and clipped to the outline. False when it
+// does not decode: the stored bitmap of the same picture is drawn instead.
 bool TcmfRender::DrawEmbeddedImage(const TcmfImage& image) {
-  if (image.EmbeddedUnreadable) return false;
-  if (!image.EmbeddedDecoded) {
-    auto decoded = DecodeImageFile(image.EmbeddedFile, TcmfWriter::kMaxImagePixels);
-    if (!decoded) {
-      image.EmbeddedUnreadable = true;
-      return false;
-    }
-    image.EmbeddedDecoded =
-        std::make_unique<TSharedCachedBM32>(std::make_unique<TBitmap32>(std::move(*decoded)));
-  }
-  const TBitmapLock lock(image.EmbeddedDecoded.get());
+  const TBitmapLock lock(image.EmbeddedBitmap());
   if (!lock.Bitmap || lock.Bitmap->PixelCount() == 0) return false;
   if (AppendPath(*image.Outline)) FillImage(*lock.Bitmap, DeviceParallelogram(image.Placement, View_.Matrix()));
   return true;

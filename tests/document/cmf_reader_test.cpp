@@ -253,6 +253,87 @@ TEST_F(CmfReaderTest, CountsThatCannotFitTheFileFailTheRecordWithoutAllocating) 
   EXPECT_EQ(loaded.Document->Root->ChildCount(), 0);
 }
 
+// An image payload by hand: placement, a square outline, then the bitmap's tag and bytes.
+std::vector<std::uint8_t> ImagePayload(std::int32_t tag, const std::vector<std::int32_t>& fields,
+                                       const std::vector<std::uint8_t>& data, const std::vector<std::int32_t>& after) {
+  std::vector<std::uint8_t> payload(24, 0);
+  const auto put = [&](std::int32_t v) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(&v);
+    payload.insert(payload.end(), p, p + 4);
+  };
+  put(3);
+  const auto outline = CurveRecord(Square(4).get());
+  payload.insert(payload.end(), outline.begin(), outline.end());
+  put(tag);
+  for (const std::int32_t field : fields) put(field);
+  payload.insert(payload.end(), data.begin(), data.end());
+  for (const std::int32_t field : after) put(field);
+  return payload;
+}
+
+TEST_F(CmfReaderTest, FailedRecordsKeepTheirSlotsAndEveryOneIsReported) {
+  const auto flat = [](int w, int h, TColor32 colour) {
+    TBitmap32 bitmap(w, h);
+    bitmap.Fill(colour);
+    return bitmap;
+  };
+  const TBitmap32 red = flat(2, 2, 0xFFFF0000), blue = flat(2, 2, 0xFF0000FF), wide = flat(40000, 2, 0xFF336699);
+  TcmfBuilder b;
+  b.AddTexture("red", "", TTextureImage::Packed(kTextureColourPacked, red));
+  b.AddTexture("broken", "", TTextureImage::File({1, 2, 3, 4}, 2, 2));
+  b.AddTexture("blue", "", TTextureImage::Packed(kTextureColourPacked, blue));
+  b.AddTexture("wide", "", TTextureImage::Packed(kTextureColourPacked, wide));
+  b.AddGroup(-1, Style(kNoFill));
+  // 1: 100 x 100 pixels in 8 bytes; 2: its child; 3: a small record declaring more than its runs unpack to.
+  b.AddRawNode(1, 0, kNodeImage, Style(kNoFill), ImagePayload(4, {100, 100, 8}, std::vector<std::uint8_t>(8), {0, 0}));
+  b.AddRawNode(2, 1, kNodePlain, Style(kNoFill), {});
+  std::vector<std::uint8_t> runs(1000);
+  for (std::size_t i = 0; i < runs.size(); ++i) runs[i] = static_cast<std::uint8_t>(i % 251);
+  b.AddRawNode(3, 0, kNodeImage, Style(kNoFill),
+               ImagePayload(5, {500, 520, 1000, ~1000, 65000}, runs, {0, 0, 0, 0}));
+  const std::vector<std::uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0};  // cut off after the size
+  b.AddImage(0, Style(kNoFill), {{{0, 0}, {2, 0}, {0, 2}}}, *Square(2), red, TImageStorage::kCompressed, gif);
+  const TLoaded loaded = Read(b.Build());
+  ASSERT_TRUE(loaded.Document) << loaded.Problem;
+  TcmfFile& doc = *loaded.Document;
+
+  ASSERT_EQ(doc.Textures.size(), 4u);
+  EXPECT_FALSE(doc.Textures[1]->Texture);
+  EXPECT_EQ(doc.Textures[2]->Texture->Main->Pixels()[0], 0xFF0000FFu);
+  const TBitmap32& scaled = *doc.Textures[3]->Texture->Main;
+  EXPECT_EQ(scaled.Width(), 32767);
+  EXPECT_EQ(scaled.Height(), 2);
+  EXPECT_EQ(scaled.Row(1)[20000], 0xFF336699u);
+  ASSERT_EQ(doc.Root->ChildCount(), 3);
+  const auto& kept = dynamic_cast<const TcmfImage&>(*doc.Root->Child(0));
+  EXPECT_FALSE(kept.Bitmap);
+  ASSERT_EQ(kept.ChildCount(), 1);
+  EXPECT_EQ(kept.Child(0)->Tag(), 2);
+  EXPECT_EQ(doc.Problems,
+            (std::vector<std::string>{
+                "texture 1: the main image does not decode (not a JPEG, PNG, TIFF, BMP or GIF file); fills with it "
+                "print nothing",
+                "texture 3: its 40000 x 2 pixels are more than can be drawn (32767 a side); it prints from a copy "
+                "scaled to 32767 x 2",
+                "image node 1: its bitmap's 100 x 100 pixels cannot be in 8 bytes; it prints nothing",
+                "image node 3: its bitmap does not decode (500 x 520 pixels cannot be in the 1000 bytes its data "
+                "unpacks to); it prints nothing"}));
+
+  // Embedded files decode on demand, once: the broken one is reported, the stored bitmap prints instead.
+  std::string why;
+  EXPECT_EQ(dynamic_cast<const TcmfImage&>(*doc.Root->Child(2)).EmbeddedBitmap(&why), nullptr);
+  EXPECT_EQ(why, "truncated GIF data");
+  EXPECT_EQ(doc.CheckEmbeddedImages(), 1);
+  EXPECT_EQ(doc.CheckEmbeddedImages(), 1);
+  ASSERT_EQ(doc.Problems.size(), 5u);
+  EXPECT_EQ(doc.Problems[4],
+            "image node 4: the embedded file does not decode (truncated GIF data); its stored bitmap prints instead");
+  const TLoaded sampler = Read(SamplerDocument());
+  EXPECT_TRUE(sampler.Document->Problems.empty());
+  EXPECT_EQ(sampler.Document->CheckEmbeddedImages(), 0);
+  EXPECT_NE(dynamic_cast<const TcmfImage&>(*sampler.Document->Root->Child(4)).EmbeddedBitmap(), nullptr);
+}
+
 TEST_F(CmfReaderTest, AGradientWithoutStopsEndsTheGradientTable) {
   auto good = MakeRef<TGradRange>();
   good->Stops = {{0xFF000000, 0}};
@@ -265,6 +346,9 @@ TEST_F(CmfReaderTest, AGradientWithoutStopsEndsTheGradientTable) {
   const TLoaded loaded = Read(b.Build());
   ASSERT_TRUE(loaded.Document);
   EXPECT_EQ(loaded.Document->Gradients.size(), 1u);
+  EXPECT_EQ(loaded.Document->Problems,
+            std::vector<std::string>{"gradient 1: stop count 0 is outside 1..9999; it and the 1 gradient after it "
+                                     "are dropped"});
 }
 
 }  // namespace

@@ -550,6 +550,22 @@ TEST(CompressedBitmap, HugeSizesOverLittleDataFailWithoutAllocating) {
   EXPECT_FALSE(DecodeCompressedBitmap(header, unlimited));
 }
 
+TEST(CompressedBitmap, WhatTheRunsUnpackToBoundsTheBitmapBeforeItIsAllocated) {
+  // 100,000 bytes without a run unpack to themselves, room for 400,000 pixels; the
+  // declared sizes (6,500,000 bytes, 26 million pixels, 104 MB) are all within
+  // what the record's fields allow.
+  TBytes data(100'000);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i % 251);
+  EXPECT_EQ(RunLengthUnpackedSize(data, 6'500'008), 100'000u);
+  EXPECT_EQ(PackedPixelCapacity(100'000), 400'000u);
+  std::string problem;
+  EXPECT_FALSE(DecodeCompressedBitmap(TRecord().WithSize(5000, 5200).WithData(data).WithUnpacked(6'500'000).Bytes(),
+                                      250'000'000, nullptr, &problem));
+  EXPECT_EQ(problem, "5000 x 5200 pixels cannot be in the 100000 bytes its data unpacks to");
+  EXPECT_EQ(RunLengthUnpackedSize({{0x41, 0x41, 0x41, 0x02, 0x42}}, 6), 6u);
+  EXPECT_FALSE(RunLengthUnpackedSize({{0x41, 0x41, 0x41, 0x02, 0x42}}, 5));
+}
+
 TEST(CompressedBitmap, UnpackedDataMayExceedItsSizeByEightBytesOnly) {
   // Unpacks to 6 bytes: with u = 0 that is within u + 8.
   EXPECT_TRUE(Decodes(TRecord().WithUnpacked(0)));

@@ -15,6 +15,7 @@
 #include "support/temp_dir.h"
 #include "raster/jpeg_writer.h"
 #include "raster/png_writer.h"
+#include "tools/image_files.h"
 
 namespace slabrip {
 namespace {
@@ -176,7 +177,8 @@ std::vector<std::pair<std::string, TBytes>> Samples() {
           {"jpeg", EncodeJpeg(photo, 80)},
           {"progressive jpeg", Jpeg(16, 16, JCS_RGB, 3, JCS_YCbCr, false, RgbSamples(photo), true)},
           {"tiff", Tiff(16, 16, {}, RgbSamples(photo))},
-          {"tiled tiff", Tiff(16, 16, tiled, RgbSamples(photo))}};
+          {"tiled tiff", Tiff(16, 16, tiled, RgbSamples(photo))},
+          {"bmp", BmpFile(photo, TBmpLayout::kRgb24BottomUp)}};
 }
 
 TEST(ImageFormats, MagicBytesChooseTheDecoder) {
@@ -188,11 +190,38 @@ TEST(ImageFormats, MagicBytesChooseTheDecoder) {
       {{'I', 'I', '*', 0}, TImageFormat::kTiff},
       {{'M', 'M', 0, '*'}, TImageFormat::kTiff},
       {{'I', 'I', 0, '*'}, TImageFormat::kUnknown},
-      {{'B', 'M', 0, 0, 0, 0}, TImageFormat::kUnknown}};
+      {{'B', 'M', 0, 0, 0, 0}, TImageFormat::kBmp},
+      {{'G', 'I', 'F', '8', '9', 'a'}, TImageFormat::kGif},
+      {{'G', 'I', 'F', '8', '8', 'a'}, TImageFormat::kUnknown}};
   for (const auto& [bytes, format] : cases) EXPECT_EQ(DetectImageFormat(bytes), format);
   std::string problem;
-  EXPECT_TRUE(Pixels({'G', 'I', 'F', '8', '9', 'a'}, &problem).empty());
-  EXPECT_EQ(problem, "not a JPEG, PNG or TIFF file");
+  EXPECT_TRUE(Pixels({'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'E', 'B', 'P'}, &problem).empty());
+  EXPECT_EQ(problem, "not a JPEG, PNG, TIFF, BMP or GIF file");
+}
+
+TEST(BmpAndGifDecoding, FilesWrittenByCodeGiveTheirPixels) {
+  TBitmap32 picture(7, 10);  // runs of four colours, different in every row
+  const TColor32 colours[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFF102030};
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 7; ++x) picture.Row(y)[x] = colours[static_cast<std::size_t>((x / 3 + y) % 4)];
+  for (const TBmpLayout layout : {TBmpLayout::kRgb24BottomUp, TBmpLayout::kRle8})
+    EXPECT_EQ(Pixels(BmpFile(picture, layout)), PixelsOf(picture)) << static_cast<int>(layout);
+  EXPECT_EQ(Pixels(GifFile(picture, true)), PixelsOf(picture));
+
+  // Straight alpha in a 32-bit bit-field file comes out premultiplied; a GIF's transparent index is clear.
+  picture.Row(0)[0] = 0x80FF8040;
+  picture.Row(9)[6] = 0;
+  TPixels expected = PixelsOf(picture);
+  expected[0] = 0x80804020;
+  EXPECT_EQ(Pixels(BmpFile(picture, TBmpLayout::kArgb32TopDown)), expected);
+  picture.Row(0)[0] = colours[0];
+  EXPECT_EQ(Pixels(GifFile(picture, false)), PixelsOf(picture));
+
+  // Rows the file never reaches are refused, not left as they were allocated.
+  const TBytes bmp = BmpFile(picture, TBmpLayout::kRgb24BottomUp);
+  std::string problem;
+  EXPECT_TRUE(Pixels(TBytes(bmp.begin(), bmp.end() - 24), &problem).empty());
+  EXPECT_EQ(problem, "truncated BMP data");
 }
 
 TEST(PngDecoding, EveryLayoutBecomesArgb) {
