@@ -16,8 +16,13 @@ std::string JobLabel(std::size_t index, const TRipfileData* job) {
 
 void AddJobProblems(std::vector<std::string>& problems, std::size_t index, const TRipfileData& job) {
   const std::string label = JobLabel(index, &job);
-  if (!job.Document)
+  if (!job.Document) {
     problems.push_back(fmt::format("{}: document not loaded: {}", label, job.DocumentProblem));
+  } else {
+    // Embedded files decode only when drawn: here, so a failure shows before the print.
+    job.Document->CheckEmbeddedImages();
+    for (const std::string& problem : job.Document->Problems) problems.push_back(label + ": " + problem);
+  }
   if (!job.CutGeo.empty() && !job.CutGeometry)
     problems.push_back(fmt::format("{}: cut file not loaded: {}", label, job.CutGeo));
   if (job.Marks)

@@ -4,13 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "base/errors.h"
 #include "base/rounding.h"
-#include "document/cmf_reader.h"
 #include "geometry/scan_buffer.h"
-#include "raster/image_decode.h"
 
 namespace slabrip {
 
