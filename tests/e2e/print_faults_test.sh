@@ -72,20 +72,25 @@ echo "$earlier" >"$work/locked/job.prn"
 set_key "$slab" PrnFilename "$work/locked/job.prn"
 before=$(cat "$slab")
 rc=0
-if [ "$(id -u)" = 0 ]; then  # permissions do not stop root: a read-only mount does
+cause=""
+if [ "$(id -u)" != 0 ]; then
+  chmod 555 "$work/locked"
+  print "$slab" >"$work/out" 2>"$work/err" || rc=$?
+  chmod 755 "$work/locked"
+  cause="Permission denied"
+elif unshare -m true 2>/dev/null; then  # permissions do not stop root: a read-only mount does
   unshare -m sh -c 'mount --bind -o ro "$0" "$0" && exec "$@"' "$work/locked" \
     "$slabrip" --icc-dir "$demo/ICC" --drivers-dir "$demo/Drivers" --media-settings "$work/media.ini" \
     print "$slab" >"$work/out" 2>"$work/err" || rc=$?
   cause="Read-only file system"
 else
-  chmod 555 "$work/locked"
-  print "$slab" >"$work/out" 2>"$work/err" || rc=$?
-  chmod 755 "$work/locked"
-  cause="Permission denied"
+  echo "read-only print folder: not tried (root without mount namespaces)"
 fi
-failed_with "$rc" "$work/locked/job.prn: .*$cause" "$work/locked/job.prn"
-[ "$(cat "$slab")" = "$before" ] || fail "the slab was rewritten although nothing printed"
-grep -q "nothing was printed" "$work/err" || fail "read-only: $(cat "$work/err")"
+if [ -n "$cause" ]; then
+  failed_with "$rc" "$work/locked/job.prn: .*$cause" "$work/locked/job.prn"
+  [ "$(cat "$slab")" = "$before" ] || fail "the slab was rewritten although nothing printed"
+  grep -q "nothing was printed" "$work/err" || fail "read-only: $(cat "$work/err")"
+fi
 
 # A queue that does not accept jobs: said with its name, no earlier figures shown.
 "$cups" start "$work/cups" "$capture" >/dev/null
