@@ -158,6 +158,12 @@ TEST_F(RasterJobTest, ResolutionsRoundHalfToEvenAndPageSizesAddTheMargins) {
   EXPECT_THAT(job->BuildPageInfoXML(), ::testing::HasSubstr("<Width>300</Width><Height>19260</Height>"));
   Slab->YDpi = 0.5f;
   EXPECT_EQ(job->BuildPageInfoXML(), "");
+  Slab->FileName = "/jobs/s.RipSlab";
+  Slab->XDPI = 1e30f;  // no printer's, and no integer's: refused, never converted
+  EXPECT_THAT([&] { job->BuildJobInfoXML(); },
+              ::testing::ThrowsMessage<TError>(::testing::AllOf(::testing::StartsWith("/jobs/s.RipSlab: XDPI 1."),
+                                                                ::testing::EndsWith("E30 is not a printer resolution"))));
+  EXPECT_THROW(job->BuildRasterFormatXML(), TError);
 }
 
 TEST_F(RasterJobTest, TheRasterFormatDeclaresSixPlanes) {
