@@ -178,12 +178,9 @@ TEST_F(CmfReaderTest, ALaterCurveOfTheSameTagReplacesTheEarlier) {
   EXPECT_EQ(geo.Bounds(), (TRectF{0, 0, 2, 2}));
 }
 
-TEST_F(CmfReaderTest, ABrokenImageEndsTheNodeTableAndKeepsTheNodesBefore) {
-  const TBitmap32 picture = PhotoLikeBitmap(4, 4, 2);
-  auto record = EncodeCompressedBitmap(picture);
-  std::int32_t m = 0;
-  std::memcpy(&m, &record[8], 4);
-  std::memcpy(&record[12], &m, 4);  // the check value must be ~m
+// An image payload by hand: placement, a square outline, then the bitmap's tag and bytes.
+std::vector<std::uint8_t> ImagePayload(std::int32_t tag, const std::vector<std::int32_t>& fields,
+                                       const std::vector<std::uint8_t>& data, const std::vector<std::int32_t>& after) {
   std::vector<std::uint8_t> payload(24, 0);
   const auto put = [&](std::int32_t v) {
     const auto* p = reinterpret_cast<const std::uint8_t*>(&v);
@@ -192,10 +189,20 @@ TEST_F(CmfReaderTest, ABrokenImageEndsTheNodeTableAndKeepsTheNodesBefore) {
   put(3);
   const auto outline = CurveRecord(Square(4).get());
   payload.insert(payload.end(), outline.begin(), outline.end());
-  put(5);
-  payload.insert(payload.end(), record.begin(), record.end());
-  put(0);
-  put(0);
+  put(tag);
+  for (const std::int32_t field : fields) put(field);
+  payload.insert(payload.end(), data.begin(), data.end());
+  for (const std::int32_t field : after) put(field);
+  return payload;
+}
+
+TEST_F(CmfReaderTest, ABrokenImageEndsTheNodeTableAndKeepsTheNodesBefore) {
+  const TBitmap32 picture = PhotoLikeBitmap(4, 4, 2);
+  auto record = EncodeCompressedBitmap(picture);
+  std::int32_t m = 0;
+  std::memcpy(&m, &record[8], 4);
+  std::memcpy(&record[12], &m, 4);  // the check value must be ~m
+  const auto payload = ImagePayload(5, {}, record, {0, 0});
   TcmfBuilder b;
   b.AddGroup(-1, Style(kNoFill));
   b.AddPlain(0, Style(kNoFill));
@@ -251,24 +258,6 @@ TEST_F(CmfReaderTest, CountsThatCannotFitTheFileFailTheRecordWithoutAllocating) 
   const TLoaded loaded = Read(b.Build());
   ASSERT_TRUE(loaded.Document);
   EXPECT_EQ(loaded.Document->Root->ChildCount(), 0);
-}
-
-// An image payload by hand: placement, a square outline, then the bitmap's tag and bytes.
-std::vector<std::uint8_t> ImagePayload(std::int32_t tag, const std::vector<std::int32_t>& fields,
-                                       const std::vector<std::uint8_t>& data, const std::vector<std::int32_t>& after) {
-  std::vector<std::uint8_t> payload(24, 0);
-  const auto put = [&](std::int32_t v) {
-    const auto* p = reinterpret_cast<const std::uint8_t*>(&v);
-    payload.insert(payload.end(), p, p + 4);
-  };
-  put(3);
-  const auto outline = CurveRecord(Square(4).get());
-  payload.insert(payload.end(), outline.begin(), outline.end());
-  put(tag);
-  for (const std::int32_t field : fields) put(field);
-  payload.insert(payload.end(), data.begin(), data.end());
-  for (const std::int32_t field : after) put(field);
-  return payload;
 }
 
 TEST_F(CmfReaderTest, FailedRecordsKeepTheirSlotsAndEveryOneIsReported) {
