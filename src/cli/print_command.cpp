@@ -28,6 +28,12 @@ bool StartDriver(TDriver& driver, const std::string& slab, const TJobSettingOpti
   return true;
 }
 
+// A forced print says, even when it went well, that it is not all the slab asked for.
+std::string LeftOut(std::size_t problems) {
+  if (problems == 0) return {};
+  return fmt::format(" without what the {} problem{} above leave out (--force)", problems, problems == 1 ? "" : "s");
+}
+
 }  // namespace
 
 int RunPrint(const TDriverEnvironment& environment, const TPrintCommandOptions& options, std::ostream& out,
@@ -56,7 +62,7 @@ int RunPrint(const TDriverEnvironment& environment, const TPrintCommandOptions& 
       out, "{}: {} of {} rows, {} bytes of printer data in {:.2f} s ({:.1f} M printer pixels/s), {}\n",
       options.Slab, run.RowsSent, height, run.Bytes, run.Seconds,
       run.Seconds > 0 ? static_cast<double>(run.RowsSent) * driver.Slab()->RipWidth / run.Seconds / 1e6 : 0.0,
-      run.Printed() ? "printed to " + run.Destination
+      run.Printed() ? "printed to " + run.Destination + LeftOut(driver.View().Problems.size())
                     : fmt::format("not printed: RipStatus {}, {} left as it was", StatusCode(run.Status),
                                   run.Destination));
   return run.Printed() && ui.ErrorCount() == 0 && !ui.Interrupted() ? 0 : 1;

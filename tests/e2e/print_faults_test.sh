@@ -186,6 +186,8 @@ grep -q "Job001: job file not found" "$work/err" && grep -q -- "--force" "$work/
 [ ! -e "$work/preflight.prn" ] && [ "$(cat "$slab")" = "$before" ] || fail "a refused print wrote something"
 print "$slab" --test-output "$work/preflight.prn" --force >"$work/out" 2>"$work/err" || fail "--force: $(cat "$work/err")"
 [ "$(key "$slab" RipStatus)" = 7 ] || fail "forced print: status $(key "$slab" RipStatus)"
+grep -q "printed to .* without what the 2 problems above leave out (--force)" "$work/out" ||
+  fail "a forced print did not say what it left out: $(cat "$work/out")"
 
 # A row the raster library refuses stops the print there.
 slab=$(small_demo row)
