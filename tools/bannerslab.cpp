@@ -3,12 +3,14 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "base/version.h"
 #include "tools/banner_slab.h"
 
 int main(int argc, char** argv) {
   slabrip::TBannerSlab banner;
   std::string folder;
   CLI::App app{"bannerslab: a long slab of tiled artwork"};
+  app.set_version_flag("--version", slabrip::VersionLine("bannerslab"));
   app.add_option("FOLDER", folder, "Existing folder to write into")->required()->check(CLI::ExistingDirectory);
   app.add_option("--profile", banner.Profile, "CMYK output ICC profile")->required()->check(CLI::ExistingFile);
   app.add_option("--width-mm", banner.WidthMm, "Media width")->capture_default_str()->check(CLI::Range(100, 5000));

@@ -4,11 +4,13 @@
 #include <iostream>
 
 #include "base/file_paths.h"
+#include "base/version.h"
 #include "tools/demo_artwork.h"
 
 int main(int argc, char** argv) {
   using namespace slabrip;
   CLI::App app{"cmfwrite: cmf documents built by code"};
+  app.set_version_flag("--version", slabrip::VersionLine("cmfwrite"));
   std::string kind, output;
   app.add_option("KIND", kind, "sticker, hours, mural, mural-cut, sampler or texture-body")
       ->required()

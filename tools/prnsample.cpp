@@ -4,11 +4,13 @@
 #include <iostream>
 
 #include "base/file_paths.h"
+#include "base/version.h"
 #include "tools/printer_data_sample.h"
 
 int main(int argc, char** argv) {
   using namespace slabrip;
   CLI::App app{"prnsample: a sample printer-data job built by code"};
+  app.set_version_flag("--version", slabrip::VersionLine("prnsample"));
   std::string output;
   int width = 37, height = 24, planes = 6;
   int rows = -1;

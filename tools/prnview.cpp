@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "base/file_paths.h"
+#include "base/version.h"
 #include "raster/png_writer.h"
 #include "tools/printer_data.h"
 
@@ -207,6 +208,7 @@ void View(std::FILE* file, const std::string& folder) {
 
 int main(int argc, char** argv) {
   CLI::App app{"prnview: printer data back as plane pictures and an ink proof"};
+  app.set_version_flag("--version", slabrip::VersionLine("prnview"));
   std::string input, folder;
   app.add_option("FILE", input, "Printer data, as the raster library hands it to the driver")->required();
   app.add_option("--out", folder,

@@ -5,11 +5,13 @@
 
 #include "base/errors.h"
 #include "base/file_paths.h"
+#include "base/version.h"
 #include "colour/icc_table.h"
 
 int main(int argc, char** argv) {
   using namespace slabrip;
   CLI::App app{"qiccwrite: an ICC profile's four-ink table as a QICC table file"};
+  app.set_version_flag("--version", slabrip::VersionLine("qiccwrite"));
   std::string profile, output;
   int intent = INTENT_PERCEPTUAL;
   float inkLimit = 0;

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "base/version.h"
 #include "driver/host_channel.h"
 
 namespace {
@@ -241,6 +242,7 @@ class TManager {
 
 int main(int argc, char** argv) {
   CLI::App app{"rip-manager: plays the host program; prints the driver's progress reports and answers them"};
+  app.set_version_flag("--version", slabrip::VersionLine("rip-manager"));
   TOptions options;
   std::int32_t host = 0;
   auto* socketOption = app.add_option("--socket", options.Socket, "Socket to listen on");

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <iostream>
 
+#include "base/version.h"
 #include "cli/info_command.h"
 #include "cli/job_setting_options.h"
 #include "cli/media_command.h"
@@ -25,6 +26,7 @@ void AddBandRowsOption(CLI::App& command, std::int32_t& rows) {
 int main(int argc, char** argv) {
   using namespace slabrip;
   CLI::App app{"slabrip: raster image processor and driver for HP Latex printers"};
+  app.set_version_flag("--version", slabrip::VersionLine("slabrip"));
   app.require_subcommand(1);
 
   std::string mediaSettings;

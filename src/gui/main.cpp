@@ -7,6 +7,7 @@
 #include <iostream>
 #include <string_view>
 
+#include "base/version.h"
 #include "gui/hpdj_rip_window.h"
 
 namespace {
@@ -35,6 +36,7 @@ std::string WithTrailingSlash(std::string folder) {
 
 int main(int argc, char** argv) {
   CLI::App app{"slabrip-gui: the driver window for HP Latex printers"};
+  app.set_version_flag("--version", slabrip::VersionLine("slabrip-gui"));
   const slabrip::TDriverEnvironment defaults = slabrip::TDriverEnvironment::FromProcess();
   std::string iccFolder = defaults.IccFolder;
   app.add_option("--icc-dir", iccFolder, "Folder of ICC profiles and table files")->capture_default_str();
@@ -49,10 +51,11 @@ int main(int argc, char** argv) {
       ->group("");
   std::vector<std::string> slabParts;
   app.add_option("SLAB", slabParts, "The .RipSlab file; further parts are joined with blanks");
-  // The help needs no display; otherwise Qt takes its own options (-platform, ...) out of argv first.
+  // The help and the version need no display; otherwise Qt takes its own options (-platform, ...) out of argv
+  // first.
   const std::vector<std::string_view> arguments(argv + 1, argv + argc);
-  if (std::ranges::find(arguments, "--help") != arguments.end() ||
-      std::ranges::find(arguments, "-h") != arguments.end())
+  if (std::ranges::any_of(arguments,
+                          [](std::string_view a) { return a == "--help" || a == "-h" || a == "--version"; }))
     CLI11_PARSE(app, argc, argv);
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("slabrip-gui"));
