@@ -66,6 +66,26 @@ std::string ChangeFileExt(std::string_view path, std::string_view ext) {
   return std::string(hasExt ? path.substr(0, dot) : path) + std::string(ext);
 }
 
+namespace {
+
+// Slabs come from Windows, where names match in any case: the first such
+// name in sorted order, so the choice does not depend on the folder's order.
+std::string InAnyCase(const std::string& folder, const std::string& name,
+                      bool (*exists)(const std::string&)) {
+  const std::string base = folder.empty() ? std::string() : folder + "/";
+  std::error_code error;
+  std::string found;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.empty() ? "." : folder, error)) {
+    const std::string candidate = entry.path().filename().string();
+    if (EqualIgnoringCase(candidate, name) && (found.empty() || candidate < found) &&
+        exists(base + candidate))
+      found = candidate;
+  }
+  return found.empty() ? std::string() : base + found;
+}
+
+}  // namespace
+
 std::string ResolveBeside(std::string_view reference, const std::string& folder) {
   if (reference.empty()) return {};
   const std::string ref(reference);
@@ -79,16 +99,13 @@ std::string ResolveBeside(std::string_view reference, const std::string& folder)
   if (name.empty()) return {};
   const std::string beside = base + name;
   if (name != ref && FileExists(beside)) return beside;
-  // Slabs come from Windows, where names match in any case: the first such
-  // name in sorted order, so the choice does not depend on the folder's order.
-  std::error_code error;
-  std::string found;
-  for (const auto& entry : std::filesystem::directory_iterator(folder.empty() ? "." : folder, error)) {
-    const std::string candidate = entry.path().filename().string();
-    if (EqualIgnoringCase(candidate, name) && (found.empty() || candidate < found) && FileExists(base + candidate))
-      found = candidate;
-  }
-  return found.empty() ? std::string() : base + found;
+  return InAnyCase(folder, name, FileExists);
+}
+
+std::string FolderBeside(const std::string& name, const std::string& folder) {
+  const std::string base = folder.empty() ? std::string() : folder + "/";
+  if (FolderExists(base + name)) return base + name;
+  return InAnyCase(folder, name, FolderExists);
 }
 
 std::string ReadWholeFile(const std::string& path, std::size_t maxBytes) {

@@ -30,6 +30,10 @@ std::string ChangeFileExt(std::string_view path, std::string_view ext);
 /// Empty when nothing is found.
 std::string ResolveBeside(std::string_view reference, const std::string& folder);
 
+/// The folder `name` inside `folder` ("" for the working folder), as written
+/// and then in any case; empty when there is none.
+std::string FolderBeside(const std::string& name, const std::string& folder);
+
 /// Whole file as bytes; throws TError naming the file when it cannot be read
 /// or is larger than maxBytes.
 std::string ReadWholeFile(const std::string& path, std::size_t maxBytes);

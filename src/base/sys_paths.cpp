@@ -1,13 +1,14 @@
 #include "base/sys_paths.h"
 
-#include <filesystem>
-
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "base/file_paths.h"
 #include "base/ini_file.h"
 #include "base/number_text.h"
+#include "base/text_encoding.h"
 
 namespace slabrip {
 
@@ -82,6 +83,7 @@ std::string ExecutableFolder() {
 TSysPaths::TSysPaths(const TSysEnvironment& env) {
   ProgramFolder_ = JoinExistingFolder(env.ProgramFiles, "/OrvenexCorp/Quillar");
   DataFolder_ = JoinExistingFolder(env.DataHome, "/OrvenexCorp/Quillar");
+  if (!DataFolder_.empty()) DataFolderFrom_ = "the XDG data folder";
   FontFolder_ = JoinExistingFolder(ProgramFolder_, "/Fonts");
   ClipFolder_ = JoinExistingFolder(ProgramFolder_, "/Resources/VClips");
   UserDataFolder_ = JoinExistingFolder(DataFolder_, "/UserData");
@@ -100,7 +102,9 @@ TSysPaths::TSysPaths(const TSysEnvironment& env) {
         {"FFDirEx", &FontFolder_},  {"VCDirEx", &ClipFolder_}};
     for (const auto& [key, folder] : overrides) {
       const std::string value = WithoutTrailingSeparator(ini.ReadString("Paths", key, ""));
-      if (FolderExists(value)) *folder = value;
+      if (!FolderExists(value)) continue;
+      *folder = value;
+      if (folder == &DataFolder_) DataFolderFrom_ = "PdDir in " + settings;
     }
   } catch (const std::exception&) {
     // An unreadable settings file leaves the defaults, like a missing one.
@@ -114,6 +118,41 @@ std::string TSysPaths::Path(int number) const {
     case kPrintJobsFolder: return DataFolder_ + "/RIP/PrintJobs/";
     default: return {};
   }
+}
+
+std::string TSysPaths::ExistingPath(int number) const {
+  std::string path = Path(number);
+  return DataFolder_.empty() || !FolderExists(path) ? std::string() : path;
+}
+
+TFolderChoice FolderForSlab(const TFolderChoice& chosen, const std::string& slabPath,
+                            const std::string& name) {
+  if (!chosen.Folder.empty()) return chosen;
+  const std::string beside = FolderBeside(name, FolderPart(slabPath));
+  if (beside.empty()) return {};
+  return {beside + "/", "beside the slab"};
+}
+
+std::string LocalFileForSlab(const std::string& named, const std::string& dataFolder,
+                             const std::string& slabPath) {
+  if (named.empty()) return {};
+  const std::string slabFolder = FolderPart(slabPath);
+  const std::string besideSlab = (slabFolder.empty() ? "" : slabFolder + "/") + FileNamePart(named);
+  const bool windows = named.find('\\') != std::string::npos || (named.size() >= 2 && named[1] == ':');
+  std::string local;
+  if (!windows) {
+    local = named.front() == '/' || slabFolder.empty() ? named : slabFolder + "/" + named;
+  } else if (!dataFolder.empty()) {
+    std::string path = named;
+    std::ranges::replace(path, '\\', '/');
+    // The suite's data folder on whichever drive Windows had it.
+    constexpr std::string_view kSuiteData = "?:/ProgramData/OrvenexCorp/Quillar/";
+    if (path.size() > kSuiteData.size() &&
+        EqualIgnoringCase(path.substr(1, kSuiteData.size() - 1), kSuiteData.substr(1)))
+      local = WithoutTrailingSeparator(dataFolder) + "/" + path.substr(kSuiteData.size());
+  }
+  const std::string folder = FolderPart(local);
+  return !local.empty() && (folder.empty() || FolderExists(folder)) ? local : besideSlab;
 }
 
 }  // namespace slabrip

@@ -35,6 +35,11 @@ class TSysPaths {
   /// A numbered folder ending in "/"; empty for a number the driver does not know.
   std::string Path(int number) const;
 
+  /// Where the data folder came from, in words for `slabrip info`; empty with no data folder.
+  const std::string& DataFolderFrom() const { return DataFolderFrom_; }
+  /// The numbered folder when it exists, else empty.
+  std::string ExistingPath(int number) const;
+
   const std::string& ProgramFolder() const { return ProgramFolder_; }
   const std::string& DataFolder() const { return DataFolder_; }
   const std::string& FontFolder() const { return FontFolder_; }
@@ -47,6 +52,7 @@ class TSysPaths {
  private:
   std::string ProgramFolder_;
   std::string DataFolder_;
+  std::string DataFolderFrom_;
   std::string FontFolder_;
   std::string ClipFolder_;
   std::string UserDataFolder_;
@@ -62,5 +68,26 @@ std::string ExecutableFolder();
 /// Joins a folder and a part with one "/"; empty when the folder is empty or
 /// the joined folder does not exist.
 std::string JoinExistingFolder(const std::string& folder, const std::string& part);
+
+/// A folder the driver reads, with where it came from.
+struct TFolderChoice {
+  std::string Folder;  // ends in "/"; empty when there is none
+  std::string From;    // "--icc-dir", "the XDG data folder", "beside the slab", ...
+};
+
+/// `chosen` when it names a folder (an option or the suite's); else the
+/// folder `name` beside the slab file, in any case, when there is one (a
+/// slab folder copied whole); else nothing.
+TFolderChoice FolderForSlab(const TFolderChoice& chosen, const std::string& slabPath,
+                            const std::string& name);
+
+/// Where a file a slab names (its print file) is written on this machine. A
+/// Windows path under the suite's data folder (X:\ProgramData\OrvenexCorp\Quillar\...)
+/// goes to the same place under `dataFolder`; a Linux path stays; a relative
+/// one is taken from the slab's folder. Any other Windows path, or one whose
+/// folder does not exist, gives its file name beside the slab. Empty for an
+/// empty name.
+std::string LocalFileForSlab(const std::string& named, const std::string& dataFolder,
+                             const std::string& slabPath);
 
 }  // namespace slabrip

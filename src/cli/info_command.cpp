@@ -7,8 +7,10 @@
 #include "base/errors.h"
 #include "base/ini_file.h"
 #include "base/number_text.h"
+#include "base/sys_paths.h"
 #include "colour/ink_manager.h"
 #include "colour/media_preset.h"
+#include "driver/driver.h"
 #include "engine/preflight.h"
 #include "engine/rip_engine.h"
 #include "jobs/rip_slab.h"
@@ -23,8 +25,12 @@ std::string Rect(const TRectF& r) {
   return fmt::format("({}, {}) - ({}, {}) mm", Mm(r.MinX), Mm(r.MinY), Mm(r.MaxX), Mm(r.MaxY));
 }
 
-std::string StatusText(const TRipSlab& slab) {
-  if (GoesToFile(slab.RipStatus)) return fmt::format("to print file {}", slab.PrnFilename);
+std::string StatusText(const TRipSlab& slab, const std::string& dataFolder) {
+  if (GoesToFile(slab.RipStatus)) {
+    const std::string local = LocalFileForSlab(slab.PrnFilename, dataFolder, slab.FileName);
+    return local == slab.PrnFilename ? fmt::format("to print file {}", local)
+                                     : fmt::format("to print file {}, named {}", local, slab.PrnFilename);
+  }
   if (GoesToPrinter(slab.RipStatus)) return "to printer";
   if (slab.RipStatus == TRipStatus::kPrinted) return "printed";
   if (slab.RipStatus == TRipStatus::kStopped) return "stopped";
@@ -102,12 +108,22 @@ void PrintJob(std::ostream& out, std::size_t index, const TRipfileData& job) {
   fmt::print(out, "      date:       {}\n", FormatDateTime(job.Date));
 }
 
+std::string FolderText(const TFolderChoice& choice, const char* option, const char* name) {
+  if (choice.Folder.empty())
+    return fmt::format("none: give {}, or put a {} folder beside the slab", option, name);
+  return choice.From.empty() ? choice.Folder : fmt::format("{} (from {})", choice.Folder, choice.From);
+}
+
 }  // namespace
 
-int RunInfo(const std::string& slabPath, const std::string& iccFolder, std::ostream& out, std::ostream& err) {
+int RunInfo(const std::string& slabPath, const TDriverEnvironment& environment, std::ostream& out,
+            std::ostream& err) {
   // Loaded as the driver loads it, inks and buffers included, so that what would not print shows.
+  const TFolderChoice icc = FolderForSlab({environment.IccFolder, environment.IccFrom}, slabPath, "ICC");
+  const TFolderChoice drivers =
+      FolderForSlab({environment.DriversFolder, environment.DriversFrom}, slabPath, "Drivers");
   auto engine = MakeRef<TRipEngine>();
-  engine->IccFolder = iccFolder;
+  engine->IccFolder = icc.Folder;
   if (!engine->LoadSlab(slabPath)) {
     fmt::print(err, "Unable to open RIP File\n{}\n  {}\n", slabPath, engine->Message());
     return 1;
@@ -128,7 +144,8 @@ int RunInfo(const std::string& slabPath, const std::string& iccFolder, std::ostr
   fmt::print(out, "Slab:           {}\n", s.FileName);
   fmt::print(out, "Slab ID:        {}\n", FormatHex64(s.SlabID));
   fmt::print(out, "Job name:       {}\n", s.Jobname);
-  fmt::print(out, "Status:         {} ({})\n", StatusCode(s.RipStatus), StatusText(s));
+  fmt::print(out, "Status:         {} ({})\n", StatusCode(s.RipStatus),
+             StatusText(s, environment.DataFolder));
   fmt::print(out, "Printer:        {}\n", s.Printer);
   fmt::print(out, "Print mode:     {}\n", s.PrintMode);
   fmt::print(out, "Media:          {} x {} mm\n", Mm(s.MediaWidth), Mm(s.MediaHeight));
@@ -136,6 +153,8 @@ int RunInfo(const std::string& slabPath, const std::string& iccFolder, std::ostr
              Mm(s.RenderDPI));
   fmt::print(out, "Raster:         {} x {} pixels\n", s.RipWidth, s.RipHeight);
   fmt::print(out, "Render size:    {} x {} pixels\n", s.RenderWidth, s.RenderHeight);
+  fmt::print(out, "ICC folder:     {}\n", FolderText(icc, "--icc-dir", "ICC"));
+  fmt::print(out, "Drivers folder: {}\n", FolderText(drivers, "--drivers-dir", "Drivers"));
   PrintPreset(out, *engine, inkProblem);
   fmt::print(out, "Printer data:   {}\n", s.PrinterDataSnapshot ? "present" : "none");
   fmt::print(out, "\nJobs ({}):\n", s.JobCount());

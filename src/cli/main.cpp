@@ -10,6 +10,7 @@
 #include "cli/job_setting_options.h"
 #include "cli/media_command.h"
 #include "cli/print_command.h"
+#include "cli/printers_command.h"
 #include "cli/render_command.h"
 #include "cli/render_slab_command.h"
 #include "driver/driver.h"
@@ -33,9 +34,21 @@ int main(int argc, char** argv) {
   app.add_option("--media-settings", mediaSettings,
                  "HP media settings file (default $SLABRIP_MEDIA_SETTINGS, else ~/.config/slabrip/slabrip.ini)");
   TDriverEnvironment env = TDriverEnvironment::FromProcess();
-  app.add_option("--icc-dir", env.IccFolder, "Folder of ICC profiles and table files")->capture_default_str();
-  app.add_option("--drivers-dir", env.DriversFolder, "Folder of the printer description files (.qlPrinter)")
-      ->capture_default_str();
+  app.add_option_function<std::string>(
+      "--icc-dir",
+      [&env](const std::string& folder) {
+        env.IccFolder = folder;
+        env.IccFrom = "--icc-dir";
+      },
+      "Folder of ICC profiles and table files (default: the suite's RIP/ICC, else ICC beside the slab)");
+  app.add_option_function<std::string>(
+      "--drivers-dir",
+      [&env](const std::string& folder) {
+        env.DriversFolder = folder;
+        env.DriversFrom = "--drivers-dir";
+      },
+      "Folder of the printer description files, .qlPrinter (default: the suite's RIP/Drivers, else Drivers "
+      "beside the slab)");
 
   std::string slabPath;
   CLI::App* info = app.add_subcommand("info", "Show a slab's sizes, jobs and placements");
@@ -78,6 +91,11 @@ int main(int argc, char** argv) {
   xmlCommand->add_option("SLAB", slabPath, "The .RipSlab file")->required();
   xmlSettings.AddTo(*xmlCommand);
 
+  std::string printersSlab;
+  CLI::App* printersCommand =
+      app.add_subcommand("printers", "List the CUPS queues; with a slab, which one it prints to and why");
+  printersCommand->add_option("SLAB", printersSlab, "A .RipSlab file");
+
   TMediaCommand media;
   CLI::App* mediaCommand = app.add_subcommand("media", "List, show, add, update or delete HP media settings");
   mediaCommand->add_option("ACTION", media.Action, "list, show, add, update or delete")
@@ -104,9 +122,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   env.MediaSettingsFile = MediaSettingsPath(mediaSettings);
-  renderSlab.IccFolder = env.IccFolder;
+  renderSlab.Icc = {env.IccFolder, env.IccFrom};
   try {
-    if (info->parsed()) return RunInfo(slabPath, env.IccFolder, std::cout, std::cerr);
+    if (info->parsed()) return RunInfo(slabPath, env, std::cout, std::cerr);
+    if (printersCommand->parsed()) return RunPrinters(env, printersSlab, std::cout, std::cerr);
     if (renderDocument->parsed()) return RunRenderDocument(render, std::cout, std::cerr);
     if (renderCommand->parsed()) return RunRenderSlab(renderSlab, std::cout, std::cerr);
     if (printCommand->parsed()) return RunPrint(env, print, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);

@@ -74,6 +74,11 @@ int RunXml(const TDriverEnvironment& environment, const std::string& slab, const
   TDriver driver(environment, ui);
   ui.Attach(driver);
   if (!StartDriver(driver, slab, settings, ui, err)) return 1;
+  // Without its colour tables or printer model the text would describe a slab that cannot print.
+  if (!driver.View().PrintNowEnabled || driver.PrinterModelId().empty()) {
+    fmt::print(err, "error: {}: the slab cannot be printed, so it has no job ticket\n", slab);
+    return 1;
+  }
   out << driver.ViewXml();
   return 0;
 }

@@ -98,7 +98,7 @@ private:
 
 int RunRenderSlab(const TRenderSlabOptions& options, std::ostream& out, std::ostream& err) {
   auto engine = MakeRef<TRipEngine>();
-  engine->IccFolder = options.IccFolder;
+  engine->IccFolder = FolderForSlab(options.Icc, options.Slab, "ICC").Folder;
   try {
     if (!engine->LoadSlab(options.Slab)) throw TError("Unable to open RIP File");
     if (!engine->PrepareInkManager()) throw TError(engine->Message());

@@ -5,11 +5,13 @@
 #include <ostream>
 #include <string>
 
+#include "base/sys_paths.h"
+
 namespace slabrip {
 
 struct TRenderSlabOptions {
   std::string Slab;
-  std::string IccFolder;
+  TFolderChoice Icc;          // from the options or the suite; else ICC beside the slab
   std::string Output;         // the rendered colours, PNG
   std::string SpotMapOutput;  // optional: spot channels, 16-bit grey PNG
   std::string InksOutput;     // optional: a soft proof of the ink values, PNG

@@ -28,9 +28,12 @@ void Handle(TDriverUi& ui, Step&& step) {
 TDriverEnvironment TDriverEnvironment::FromProcess(const std::string& mediaSettings) {
   const TSysPaths paths(TSysEnvironment::FromProcess());
   TDriverEnvironment env;
-  env.IccFolder = paths.Path(TSysPaths::kIccFolder);
-  env.PrintJobsFolder = paths.Path(TSysPaths::kPrintJobsFolder);
-  env.DriversFolder = paths.Path(TSysPaths::kDriversFolder);
+  env.IccFolder = paths.ExistingPath(TSysPaths::kIccFolder);
+  if (!env.IccFolder.empty()) env.IccFrom = paths.DataFolderFrom();
+  env.DriversFolder = paths.ExistingPath(TSysPaths::kDriversFolder);
+  if (!env.DriversFolder.empty()) env.DriversFrom = paths.DataFolderFrom();
+  env.PrintJobsFolder = paths.ExistingPath(TSysPaths::kPrintJobsFolder);
+  env.DataFolder = paths.DataFolder();
   env.LibraryFolder = ExecutableFolder();
   env.MediaSettingsFile = MediaSettingsPath(mediaSettings);
   env.RuntimeFolder = slabrip::RuntimeFolder();
@@ -39,6 +42,8 @@ TDriverEnvironment TDriverEnvironment::FromProcess(const std::string& mediaSetti
 
 TDriver::TDriver(TDriverEnvironment environment, TDriverUi& ui)
     : Env_(std::move(environment)),
+      Icc_{Env_.IccFolder, Env_.IccFrom},
+      Drivers_{Env_.DriversFolder, Env_.DriversFrom},
       Ui_(ui),
       Engine_(MakeRef<TRipEngine>()),
       Media_(Env_.MediaSettingsFile),
@@ -46,7 +51,7 @@ TDriver::TDriver(TDriverEnvironment environment, TDriverUi& ui)
   Engine_->IccFolder = Env_.IccFolder;
   Engine_->PrintJobsFolder = Env_.PrintJobsFolder;
   Engine_->DriversFolder = Env_.DriversFolder;
-  Controls.TestOutputFile = Env_.PrintJobsFolder + "hptest.prn";
+  if (!Env_.PrintJobsFolder.empty()) Controls.TestOutputFile = Env_.PrintJobsFolder + "hptest.prn";
   View_.Preview.SetSize(Env_.PreviewWidth, Env_.PreviewHeight);
   View_.Preview.Fill(0xFFFFFFFF);
 }
@@ -74,6 +79,12 @@ void TDriver::StartupLoad(const std::vector<std::string>& arguments) {
 bool TDriver::LoadSlabFile(const std::string& path) {
   View_.PrintNowEnabled = false;
   View_.Problems.clear();
+  // A slab folder copied whole brings its own ICC and Drivers folders.
+  Icc_ = FolderForSlab({Env_.IccFolder, Env_.IccFrom}, path, "ICC");
+  Drivers_ = FolderForSlab({Env_.DriversFolder, Env_.DriversFrom}, path, "Drivers");
+  Engine_->IccFolder = Icc_.Folder;
+  Engine_->DriversFolder = Drivers_.Folder;
+  if (Controls.TestOutputFile.empty()) Controls.TestOutputFile = LocalFileForSlab("hptest.prn", "", path);
   const bool ok = Engine_->LoadSlab(path);
   DrawPreview(Controls.SlabFile);
   if (!ok) {
@@ -108,9 +119,13 @@ void TDriver::DrawPreview(const std::string& slabPath) {
 void TDriver::LoadPrinterModel(const std::string& printer) {
   Controls.Job.PrinterModelId.clear();
   LoadRasterLibrary(Library_, Env_.LibraryFolder);
-  const std::string description = PrinterDescriptionFile(Env_.DriversFolder, printer);
+  const std::string description = PrinterDescriptionFile(Drivers_.Folder, printer);
   if (!FileExists(description)) {
-    Ui_.ShowMessage("Unable to find driver\n" + description);
+    Ui_.ShowMessage("Unable to find driver\n" + description +
+                    (Drivers_.Folder.empty()
+                         ? "\nNo drivers folder: give --drivers-dir, or put a Drivers folder "
+                           "beside the slab"
+                         : ""));
     return;
   }
   Controls.Job.PrinterModelId = ReadPrinterModelId(description);
@@ -178,6 +193,7 @@ void TDriver::PrintNow() {
                 {.Job = Controls.Job,
                  .TestOutput = Controls.TestOutput,
                  .TestOutputFile = Controls.TestOutputFile,
+                 .DataFolder = Env_.DataFolder,
                  .BandRows = Controls.BandRows},
                 *this);
   Printing_ = &run;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/sys_paths.h"
 #include "driver/driver_ui.h"
 #include "driver/host_channel.h"
 #include "driver/media_settings.h"
@@ -20,16 +21,21 @@ namespace slabrip {
 /// Where the driver finds its folders and files; from the suite's folders in
 /// the programs, set by hand in tests.
 struct TDriverEnvironment {
+  /// The ICC and drivers folders from the options or the suite's data folder,
+  /// with where they came from; empty ones are looked for beside each slab.
   std::string IccFolder;
-  std::string PrintJobsFolder;
+  std::string IccFrom;
   std::string DriversFolder;
+  std::string DriversFrom;
+  std::string PrintJobsFolder;    // empty when the suite has none: test output goes beside the slab
+  std::string DataFolder;         // where print files the slab names under the suite's data folder go
   std::string LibraryFolder;      // where libhpldrlgl.so is: the program's own folder
   std::string MediaSettingsFile;  // see MediaSettingsPath
   std::string RuntimeFolder;      // where the host's socket is
   int PreviewWidth = 385;         // the paint box
   int PreviewHeight = 505;
 
-  /// The suite's folders, the program's own folder, the media settings file
+  /// The suite's folders that exist, the program's own folder, the media settings file
   /// (`mediaSettings` when not empty) and the runtime folder of this process.
   static TDriverEnvironment FromProcess(const std::string& mediaSettings = "");
 };
@@ -39,7 +45,7 @@ struct TDriverControls {
   std::string SlabFile;
   THPJobSettings Job;  // ink level, direction, passes, media type id, cutter, media name and values
   bool TestOutput = false;
-  std::string TestOutputFile;  // the print-jobs folder's hptest.prn
+  std::string TestOutputFile;  // hptest.prn in the print-jobs folder, else beside the slab
   std::int32_t BandRows = 0;   // rows per band, 0 for the engine's rule (a diagnostic of the command line)
 };
 
@@ -104,6 +110,9 @@ class TDriver : private TPrintListener {
   void PrintNow();
   /// "Abort": the print stops before its next render row.
   void RequestAbort();
+  /// The ICC and drivers folders the loaded slab uses.
+  const TFolderChoice& IccFolder() const { return Icc_; }
+  const TFolderChoice& DriversFolder() const { return Drivers_; }
   /// What the last "Print Now" did.
   const TPrintOutcome& LastPrint() const { return LastPrint_; }
 
@@ -123,6 +132,8 @@ class TDriver : private TPrintListener {
   void Note(const std::string& text) override;
 
   TDriverEnvironment Env_;
+  TFolderChoice Icc_;
+  TFolderChoice Drivers_;
   TDriverUi& Ui_;
   TDriverView View_;
   TRef<TRipEngine> Engine_;

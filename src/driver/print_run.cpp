@@ -2,10 +2,12 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "base/errors.h"
 #include "base/rounding.h"
+#include "base/sys_paths.h"
 #include "engine/cups_output.h"
 
 namespace slabrip {
@@ -115,32 +117,65 @@ TPrintOutcome TPrintRun::Run() {
   return outcome;
 }
 
-std::unique_ptr<TOutputSink> TPrintRun::OpenOutput() {
-  if (Options_.TestOutput) return OpenFileOutput(Options_.TestOutputFile);
-  if (GoesToPrinter(Slab_->RipStatus)) return OpenPrinterQueue();
-  if (GoesToFile(Slab_->RipStatus)) {
-    if (Slab_->PrnFilename.empty())
-      throw TError(Slab_->FileName + ": the slab names no print file (PrnFilename)");
-    return OpenFileOutput(Slab_->PrnFilename);
+TSlabDestination SlabDestination(const TRipSlab& slab, const std::string& dataFolder) {
+  TSlabDestination to;
+  if (GoesToFile(slab.RipStatus)) {
+    if (slab.PrnFilename.empty())
+      throw TError(slab.FileName + ": the slab names no print file (PrnFilename)");
+    to.PrintFile = LocalFileForSlab(slab.PrnFilename, dataFolder, slab.FileName);
+    to.Why = to.PrintFile == slab.PrnFilename ? "the print file it names"
+                                              : "it names the print file " + slab.PrnFilename;
+    return to;
   }
-  throw TError(fmt::format("Nothing to print to: the slab's RipStatus is {}", StatusCode(Slab_->RipStatus)));
-}
-
-std::unique_ptr<TOutputSink> TPrintRun::OpenPrinterQueue() {
-  const TRipSlab& slab = *Slab_;
-  int index = -1;
-  if (slab.PrinterDataSnapshot) {
+  if (!GoesToPrinter(slab.RipStatus))
+    throw TError(fmt::format("Nothing to print to: the slab's RipStatus is {}", StatusCode(slab.RipStatus)));
+  to.ToQueue = true;
+  const std::vector<TQueueInfo> queues = Queues();
+  if (!slab.PrinterDataSnapshot) {
+    to.Why = "the slab has no printer data";
+  } else if (slab.PrinterDataValue("CurrPort") == "CustomPort") {
+    to.Why = "its port is CustomPort";
+  } else {
     std::string name = slab.PrinterDataValue("CurrWinPrn");
     if (name.empty()) name = "OrvenexRIP";
-    const std::string port = slab.PrinterDataValue("CurrPort");
-    if (port != "CustomPort") index = FindPrinterIndex(name);
+    const TQueueMatch match = MatchQueue(queues, name);
+    if (match.Index >= 0) {
+      to.QueueIndex = match.Index;
+      to.Queue = queues[static_cast<std::size_t>(match.Index)].Name;
+      to.Why = fmt::format("its printer \"{}\" matches the queue {}", name, match.How);
+      return to;
+    }
+    to.Why = fmt::format("no CUPS queue matches its printer \"{}\"", name);
+  }
+  const auto byDefault = std::ranges::find_if(queues, &TQueueInfo::IsDefault);
+  if (byDefault != queues.end()) {
+    to.Queue = byDefault->Name;
+    to.Why += ", so the default queue " + to.Queue;
+  } else {
+    to.Why += ", and CUPS has no default queue";
+  }
+  return to;
+}
+
+std::unique_ptr<TOutputSink> TPrintRun::OpenOutput() {
+  if (Options_.TestOutput) return OpenFileOutput(Options_.TestOutputFile);
+  const TSlabDestination to = SlabDestination(*Slab_, Options_.DataFolder);
+  if (!to.ToQueue) {
+    if (to.PrintFile != Slab_->PrnFilename)
+      Listener_.Note(fmt::format("{}: {}: printing to {}", Slab_->FileName, to.Why, to.PrintFile));
+    return OpenFileOutput(to.PrintFile);
+  }
+  if (to.QueueIndex < 0) {
+    Listener_.Note(fmt::format("{}: {}", Slab_->FileName, to.Why));
+  } else {
     // The queue's port is a device URI; the slab names a Windows port.
+    const std::string port = Slab_->PrinterDataValue("CurrPort");
     const std::string uri = DeviceUriForPort(port);
-    if (index >= 0 && GetPrinterPort(name) != (uri.empty() ? port : uri)) {
-      if (const std::string note = SetPrinterPort(name, port); !note.empty()) Listener_.Note(note);
+    if (GetPrinterPort(to.Queue) != (uri.empty() ? port : uri)) {
+      if (const std::string note = SetPrinterPort(to.Queue, port); !note.empty()) Listener_.Note(note);
     }
   }
-  return OpenPrinterOutput(index, slab.Jobname);
+  return OpenPrinterOutput(to.QueueIndex, Slab_->Jobname);
 }
 
 std::string TPrintRun::StartProblem() const {

@@ -21,6 +21,8 @@ struct TPrintOptions {
   /// "Test Output": the printer data goes into TestOutputFile, whatever the slab's status.
   bool TestOutput = false;
   std::string TestOutputFile;
+  /// The suite's data folder on this machine, for print files named under the Windows one.
+  std::string DataFolder;
   /// Rows per band; 0 for the engine's own rule.
   std::int32_t BandRows = 0;
 };
@@ -60,6 +62,21 @@ class TPrintListener {
   virtual void Note(const std::string& text) = 0;
 };
 
+/// Where a slab's print goes by its status, and why, for the operator.
+struct TSlabDestination {
+  bool ToQueue = false;
+  std::string PrintFile;  // on this machine
+  int QueueIndex = -1;    // in QueueNames(); -1 for the default queue
+  std::string Queue;      // empty when CUPS names none
+  std::string Why;
+};
+
+/// Status 1 or 3: the print file (see LocalFileForSlab). Status 2 or 4: the
+/// CUPS queue the printer data snapshot's printer name matches, unless its
+/// port is "CustomPort" or it has none; else the default queue. Throws
+/// TError saying why for any other status or a print file not named.
+TSlabDestination SlabDestination(const TRipSlab& slab, const std::string& dataFolder);
+
 /// The progress record of the slab as it stands.
 TProgressRecord ProgressRecordOf(const TRipSlab& slab, std::uint8_t kind);
 
@@ -84,7 +101,6 @@ class TPrintRun {
 
  private:
   std::unique_ptr<TOutputSink> OpenOutput();
-  std::unique_ptr<TOutputSink> OpenPrinterQueue();
   std::string StartProblem() const;
   /// True when every render row was printed, false after an abort.
   bool PrintRows(THPRasterJob& job, TPrintOutcome& outcome);

@@ -2,18 +2,24 @@
 #include "engine/cups_output.h"
 
 #include <cups/cups.h>
+#include <fcntl.h>
 #include <fmt/format.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstring>
+#include <functional>
 #include <span>
-#include <thread>
 #include <utility>
 
 #include "base/errors.h"
+#include "base/number_text.h"
 #include "base/text_encoding.h"
 
 extern char** environ;
@@ -32,12 +38,6 @@ struct THttpCloser {
 /// A connection to a CUPS server, closed when the handle goes.
 using THttp = std::unique_ptr<http_t, THttpCloser>;
 
-/// The server libcups talks to, as the operator would name it.
-std::string ServerName() {
-  const char* server = cupsServer();
-  return server[0] == '/' ? std::string(server) : fmt::format("{}:{}", server, ippPort());
-}
-
 /// A connection of our own to the CUPS server of the environment (CUPS_SERVER,
 /// client.conf); null when the server cannot be reached.
 THttp ConnectToServer() {
@@ -46,7 +46,7 @@ THttp ConnectToServer() {
 }
 
 std::string CannotReach() {
-  return fmt::format("cannot reach the CUPS server {} ({})", ServerName(), cupsLastErrorString());
+  return fmt::format("cannot reach the CUPS server {} ({})", CupsServerName(), cupsLastErrorString());
 }
 
 /// The destinations the server and the user's lpoptions know, freed when it goes.
@@ -199,24 +199,71 @@ std::string SocketUri(std::string_view hostAndPort, bool hostNames) {
   return fmt::format("socket://{}:{}", host, port);
 }
 
-/// Starts lpadmin and reaps it in the background, so the caller does not wait
-/// and no zombie stays; the error text when it cannot be started.
-std::string StartLpadmin(const std::string& queue, const std::string& uri) {
-  const std::string server = ServerName();
+/// How long lpadmin may take to change a queue's device.
+constexpr int kLpadminMsec = 30000;
+
+/// Runs lpadmin to point the queue at the URI and waits for it; what went
+/// wrong in its own words, else empty.
+std::string RunLpadmin(const std::string& queue, const std::string& uri) {
+  const std::string server = CupsServerName();
   std::vector<std::string> args = {"lpadmin", "-h", server, "-p", queue, "-v", uri};
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return std::strerror(errno);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
   pid_t pid = 0;
-  if (const int err = ::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ); err != 0) {
-    return std::strerror(err);
+  const int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(pipeFds[1]);
+  if (spawned != 0) {
+    ::close(pipeFds[0]);
+    return fmt::format("cannot start lpadmin: {}", std::strerror(spawned));
   }
-  std::thread([pid] {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-  }).detach();
-  return {};
+  std::string said;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLpadminMsec);
+  bool finished = false;
+  while (!finished) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd readable{pipeFds[0], POLLIN, 0};
+    const int ready = left.count() > 0 ? ::poll(&readable, 1, static_cast<int>(left.count())) : 0;
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) break;
+    char buffer[512];
+    const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0)
+      finished = true;
+    else if (said.size() < 2000)
+      said.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(pipeFds[0]);
+  if (!finished) ::kill(pid, SIGTERM);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (!finished) return fmt::format("lpadmin did not finish within {} s", kLpadminMsec / 1000);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {};
+  std::string reason(TrimBlanks(said));
+  std::ranges::replace(reason, '\n', ' ');
+  if (reason.empty())
+    reason = WIFEXITED(status) ? fmt::format("exit status {}", WEXITSTATUS(status)) : "killed";
+  return reason;
+}
+
+/// The name as CUPS could hold it: blanks, controls and / \\ ? ' " # become underscores.
+std::string CupsQueueName(std::string_view name) {
+  std::string safe(name);
+  for (char& c : safe) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= ' ' || byte == 127 || std::string_view("/\\?'\"#").find(c) != std::string_view::npos) c = '_';
+  }
+  return safe;
 }
 
 }  // namespace
@@ -229,12 +276,13 @@ std::unique_ptr<TOutputSink> OpenPrinterOutput(int printerIndex, const std::stri
     const TDestList dests(http.get());
     if (printerIndex == -1) {
       const cups_dest_t* dest = dests.Default();
-      if (dest == nullptr) throw TError(fmt::format("the CUPS server {} has no default queue", ServerName()));
+      if (dest == nullptr)
+        throw TError(fmt::format("the CUPS server {} has no default queue", CupsServerName()));
       queue = dest->name;
     } else {
       const std::vector<const cups_dest_t*> queues = dests.Queues();
       if (printerIndex < 0 || static_cast<std::size_t>(printerIndex) >= queues.size()) {
-        throw TError(fmt::format("the CUPS server {} has no queue number {} ({} queues)", ServerName(),
+        throw TError(fmt::format("the CUPS server {} has no queue number {} ({} queues)", CupsServerName(),
                                  printerIndex, queues.size()));
       }
       queue = queues[static_cast<std::size_t>(printerIndex)]->name;
@@ -243,17 +291,24 @@ std::unique_ptr<TOutputSink> OpenPrinterOutput(int printerIndex, const std::stri
   return std::make_unique<TCupsJobSink>(std::move(http), std::move(queue), documentName);
 }
 
-int FindPrinterIndex(const std::string& name) {
-  if (name.empty()) return -1;
-  const std::vector<std::string> names = QueueNames();
-  auto found =
-      std::ranges::find_if(names, [&](const std::string& queue) { return EqualIgnoringCase(queue, name); });
-  if (found == names.end()) {
-    found = std::ranges::find_if(
-        names, [&](const std::string& queue) { return queue.find(name) != std::string::npos; });
+TQueueMatch MatchQueue(const std::vector<TQueueInfo>& queues, const std::string& name) {
+  if (name.empty()) return {};
+  const std::string cupsName = CupsQueueName(name);
+  const std::pair<const char*, std::function<bool(const TQueueInfo&)>> rules[] = {
+      {"by name", [&](const TQueueInfo& q) { return EqualIgnoringCase(q.Name, name); }},
+      {"by description", [&](const TQueueInfo& q) { return EqualIgnoringCase(q.Description, name); }},
+      {"as a CUPS queue name", [&](const TQueueInfo& q) { return EqualIgnoringCase(q.Name, cupsName); }},
+      {"by a name containing it",
+       [&](const TQueueInfo& q) { return q.Name.find(name) != std::string::npos; }},
+  };
+  for (const auto& [how, matches] : rules) {
+    if (const auto found = std::ranges::find_if(queues, matches); found != queues.end())
+      return {static_cast<int>(found - queues.begin()), how};
   }
-  return found == names.end() ? -1 : static_cast<int>(found - names.begin());
+  return {};
 }
+
+int FindPrinterIndex(const std::string& name) { return MatchQueue(Queues(), name).Index; }
 
 std::string GetPrinterPort(const std::string& printer) {
   const THttp http = ConnectToServer();
@@ -279,18 +334,38 @@ std::string SetPrinterPort(const std::string& printer, const std::string& port) 
       return fmt::format("there is no CUPS queue {} to point at {}", printer, uri);
     }
   }
-  if (const std::string err = StartLpadmin(printer, uri); !err.empty()) {
-    return fmt::format("cannot start lpadmin to point the queue {} at {}: {}", printer, uri, err);
+  if (const std::string err = RunLpadmin(printer, uri); !err.empty()) {
+    return fmt::format("the queue {} keeps its device: lpadmin could not point it at {}: {}", printer, uri,
+                       err);
   }
   return {};
 }
 
-std::vector<std::string> QueueNames() {
+std::string CupsServerName() {
+  const char* server = cupsServer();
+  return server[0] == '/' ? std::string(server) : fmt::format("{}:{}", server, ippPort());
+}
+
+std::vector<TQueueInfo> Queues() {
   const THttp http = ConnectToServer();
   if (!http) return {};
   const TDestList dests(http.get());
+  const cups_dest_t* byDefault = dests.Default();
+  std::vector<TQueueInfo> queues;
+  for (const cups_dest_t* dest : dests.Queues()) {
+    const auto option = [dest](const char* name) {
+      const char* value = cupsGetOption(name, dest->num_options, dest->options);
+      return std::string(value != nullptr ? value : "");
+    };
+    queues.push_back({dest->name, option("printer-info"), option("device-uri"),
+                      byDefault != nullptr && std::string_view(byDefault->name) == dest->name});
+  }
+  return queues;
+}
+
+std::vector<std::string> QueueNames() {
   std::vector<std::string> names;
-  for (const cups_dest_t* dest : dests.Queues()) names.emplace_back(dest->name);
+  for (TQueueInfo& queue : Queues()) names.push_back(std::move(queue.Name));
   return names;
 }
 

@@ -331,13 +331,26 @@ TEST_F(DriverTest, NoDestinationPrintsNothingAndKeepsTheSlabFile) {
   EXPECT_EQ(ReadWholeFile(slab, 1 << 20), before);
 }
 
-TEST_F(DriverTest, APrintFileInAMissingFolderFailsWithItsName) {
-  const std::string slab = WriteSlab(fmt::format("RipStatus=1\r\nPrnFilename={}\r\n", Dir.File("none/job.prn")));
-  Start(slab)->PrintNow();
-  EXPECT_TRUE(Ui.Closed);
-  ASSERT_EQ(Ui.Errors.size(), 1u);
-  EXPECT_THAT(Ui.Errors[0], HasSubstr(Dir.File("none/job.prn")));
-  EXPECT_EQ(TqlInifile(slab).ReadInteger("Info", "RipStatus", 0), 1);
+TEST_F(DriverTest, PrintFilesNamedWhereThisMachineHasNoFolderGoBesideTheSlabSaidSo) {
+  const std::string data = Dir.File("data");
+  std::filesystem::create_directories(data + "/RIP/PrintJobs");
+  Env.DataFolder = data;
+  const std::pair<std::string, std::string> cases[] = {
+      {Dir.File("none/job.prn"), Dir.File("job.prn")},
+      {"D:\\Jobs\\win.prn", Dir.File("win.prn")},
+      {"C:\\ProgramData\\OrvenexCorp\\Quillar\\RIP\\PrintJobs\\suite.prn",
+       data + "/RIP/PrintJobs/suite.prn"}};
+  for (const auto& [named, written] : cases) {
+    const std::string slab = WriteSlab(fmt::format("RipStatus=1\r\nPrnFilename={}\r\n", named));
+    Ui.Messages.clear();
+    Start(slab)->PrintNow();
+    EXPECT_TRUE(Ui.Errors.empty()) << Ui.Errors[0];
+    EXPECT_GT(std::filesystem::file_size(written), 1000u) << named;
+    ASSERT_EQ(Ui.Messages.size(), 1u) << named;
+    EXPECT_THAT(Ui.Messages[0], ::testing::AllOf(HasSubstr(named), HasSubstr(written)));
+    EXPECT_EQ(TqlInifile(slab).ReadInteger("Info", "RipStatus", 0), 7);
+    EXPECT_EQ(TqlInifile(slab).ReadString("Info", "PrnFilename", ""), named);  // the slab keeps its own words
+  }
 }
 
 TEST_F(DriverTest, BelowTheRenderResolutionTheJobDoesNotStartAndNothingIsWritten) {
