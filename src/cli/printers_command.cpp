@@ -19,7 +19,7 @@ int RunPrinters(const TDriverEnvironment& environment, const std::string& slabPa
   for (const TQueueInfo& queue : queues) {
     fmt::print(out, "{} {}  device {}{}{}\n", queue.IsDefault ? '*' : ' ', queue.Name,
                queue.DeviceUri.empty() ? "(none)" : queue.DeviceUri,
-               queue.Description.empty() ? "" : fmt::format("  description \"{}\"", queue.Description),
+               queue.Description.empty() || queue.Description == queue.Name ? "" : fmt::format("  description \"{}\"", queue.Description),
                queue.IsDefault ? "  (default)" : "");
   }
   if (slabPath.empty()) return 0;

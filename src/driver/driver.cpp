@@ -93,6 +93,8 @@ bool TDriver::LoadSlabFile(const std::string& path) {
   }
   Slab_ = Engine_->Slab();
   ShowResolution();
+  if (Icc_.Folder.empty())
+    throw TError("No ICC Path Set\n" + path + ": no ICC folder: give --icc-dir, or put an ICC folder beside the slab");
   if (!Engine_->PrepareInkManager()) {
     Ui_.ShowMessage(Engine_->Message());
     return false;

@@ -38,11 +38,11 @@ int main(int argc, char** argv) {
   CLI::App app{"slabrip-gui: the driver window for HP Latex printers"};
   app.set_version_flag("--version", slabrip::VersionLine("slabrip-gui"));
   const slabrip::TDriverEnvironment defaults = slabrip::TDriverEnvironment::FromProcess();
-  std::string iccFolder = defaults.IccFolder;
-  app.add_option("--icc-dir", iccFolder, "Folder of ICC profiles and table files")->capture_default_str();
-  std::string driversFolder = defaults.DriversFolder;
+  std::string iccFolder, driversFolder;
+  app.add_option("--icc-dir", iccFolder, "Folder of ICC profiles and table files")
+      ->default_str(defaults.IccFolder.empty() ? "ICC beside the slab" : defaults.IccFolder);
   app.add_option("--drivers-dir", driversFolder, "Folder of the printer description files (.qlPrinter)")
-      ->capture_default_str();
+      ->default_str(defaults.DriversFolder.empty() ? "Drivers beside the slab" : defaults.DriversFolder);
   std::string mediaSettings;
   app.add_option("--media-settings", mediaSettings, "The HP media settings file")
       ->default_str(defaults.MediaSettingsFile);
@@ -64,8 +64,14 @@ int main(int argc, char** argv) {
   // A file-size limit must fail the write that crosses it, so the print can say so, not kill the program.
   std::signal(SIGXFSZ, SIG_IGN);
   slabrip::TDriverEnvironment env = slabrip::TDriverEnvironment::FromProcess(mediaSettings);
-  env.IccFolder = WithTrailingSlash(iccFolder);
-  env.DriversFolder = WithTrailingSlash(driversFolder);
+  if (!iccFolder.empty()) {
+    env.IccFolder = WithTrailingSlash(iccFolder);
+    env.IccFrom = "--icc-dir";
+  }
+  if (!driversFolder.empty()) {
+    env.DriversFolder = WithTrailingSlash(driversFolder);
+    env.DriversFrom = "--drivers-dir";
+  }
 
   try {
     if (!screenshot.empty()) {

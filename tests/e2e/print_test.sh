@@ -56,6 +56,31 @@ grep -q '^DRYTEMP=61.5$' "$work/view" || fail "the media's values not in the job
 [ "$(key "$slab" SlabID)" = '$40E42ACCBAD66E1E' ] || fail "SlabID $(key "$slab" SlabID)"
 [ "$(key "$slab" CurrPrnSize)" -gt 30000000 ] || fail "byte count $(key "$slab" CurrPrnSize)"
 
+# A slab folder copied from Windows prints with no options at all: the
+# folders beside it, its Windows print file beside it, nothing written elsewhere.
+slab=$(copy_demo windows)
+mkdir "$work/home" "$work/cwd"
+bare() { (cd "$work/cwd" && env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u SLABRIP_MEDIA_SETTINGS HOME="$work/home" "$slabrip" "$@"); }
+bare info "$slab" >"$work/out" || fail "info with no options: $(cat "$work/out")"
+grep -q "^ICC folder: *$work/windows/ICC/ (from beside the slab)$" "$work/out" || fail "ICC folder: $(cat "$work/out")"
+grep -q "^Drivers folder: *$work/windows/Drivers/ (from beside the slab)$" "$work/out" || fail "drivers folder"
+grep -q "^Status: *1 (to print file $work/windows/40E42ACCBAD66E1E.prn, named C:.*PrintJobs.40E42ACCBAD66E1E.prn)$" \
+  "$work/out" || fail "print file: $(grep Status "$work/out")"
+bare print "$slab" >/dev/null 2>"$work/err" || fail "print with no options: $(cat "$work/err")"
+grep -q "printing to $work/windows/40E42ACCBAD66E1E.prn" "$work/err" || fail "mapping not said: $(cat "$work/err")"
+[ "$(key "$slab" RipStatus)" = 7 ] || fail "status $(key "$slab" RipStatus) with no options"
+[ "$(stat -c %s "$work/windows/40E42ACCBAD66E1E.prn")" -gt 30000000 ] || fail "no print file beside the slab"
+[ -z "$(find "$work" -name '*\\*' -o -name '*:*')" ] || fail "a file named the Windows way: $(find "$work" -name '*\\*')"
+[ -z "$(find "$work/cwd" "$work/home" -mindepth 1)" ] || fail "stray files: $(find "$work/cwd" "$work/home" -mindepth 1)"
+# Without its profiles the job ticket is refused, not printed half-made.
+mv "$work/windows/ICC" "$work/windows/profiles"
+if bare xml "$slab" >"$work/out" 2>"$work/err"; then fail "xml without profiles exited 0"; fi
+grep -q "$slab: no ICC folder: give --icc-dir" "$work/err" || fail "xml reason: $(cat "$work/err")"
+# With profiles that do not fit, loading goes on, but there is no job ticket to show.
+mkdir "$work/windows/ICC"
+if bare xml "$slab" >"$work/out" 2>"$work/err"; then fail "xml without the slab's profile exited 0"; fi
+grep -q "$slab: the slab cannot be printed" "$work/err" || fail "xml reason: $(cat "$work/err")"
+
 # A print file (status 1) gets the same printer data.
 slab=$(copy_demo file)
 set_key "$slab" PrnFilename "$work/file.prn"
@@ -80,6 +105,25 @@ done
 cmp -s "$work/test.prn" "$CAPTURE_FILE" || fail "the printer received other bytes than the test output"
 lpstat -h "$CUPS_SERVER" -v "$QUEUE" | grep -q "$QUEUE_URI" || fail "the queue's port was not changed"
 [ "$(key "$slab" RipStatus)" = 7 ] || fail "queue status $(key "$slab" RipStatus)"
+
+# A Windows printer name finds its queue with blanks as underscores, and
+# `printers` says so; a name nothing matches goes to the default queue, said.
+lpadmin -h "$CUPS_SERVER" -p Slabrip_Test -E -v "$QUEUE_URI"
+slab=$(copy_demo windows-queue)
+set_key "$slab" RipStatus 2
+sed -i "s|^CurrWinPrn=.*\r\$|CurrWinPrn=Slabrip Test\r|; s|^CurrPort=.*\r\$|CurrPort=$QUEUE_URI\r|" "$slab"
+"$slabrip" printers "$slab" >"$work/out" || fail "printers: $(cat "$work/out")"
+grep -q "^\* $QUEUE  device $QUEUE_URI  (default)$" "$work/out" || fail "default queue not listed: $(cat "$work/out")"
+grep -q "prints to the queue Slabrip_Test: its printer \"Slabrip Test\" matches the queue as a CUPS queue name$" \
+  "$work/out" || fail "printers: $(cat "$work/out")"
+print "$slab" >/dev/null 2>"$work/err" || fail "Windows-named queue print: $(cat "$work/err")"
+grep -q "default queue" "$work/err" && fail "went to the default queue: $(cat "$work/err")"
+[ "$(lpstat -h "$CUPS_SERVER" -W all -o Slabrip_Test | wc -l)" = 1 ] || fail "no job on Slabrip_Test"
+sed -i "s|^CurrWinPrn=.*\r\$|CurrWinPrn=Nowhere 9000\r|" "$slab"
+set_key "$slab" RipStatus 2
+print "$slab" >/dev/null 2>"$work/err" || fail "default queue print: $(cat "$work/err")"
+grep -q "no CUPS queue matches its printer \"Nowhere 9000\", so the default queue $QUEUE" "$work/err" ||
+  fail "default queue not said: $(cat "$work/err")"
 
 # A queue that is down: a clear error, nothing reported as printed.
 "$cups" stop "$work/cups" >/dev/null
