@@ -12,7 +12,7 @@ mkdir -p "$out"
 # Printing writes the slab's status back: print a copy, keep the demo as built.
 cp -r build/examples/demo "$out/slab"
 demo="$out/slab"
-build/bin/slabrip --icc-dir "$demo/ICC" --drivers-dir "$demo/Drivers" --media-settings "$out/media.ini" \
-  print "$demo/40E42ACCBAD66E1E.RipSlab" --test-output "$out/demo.prn"
+# The slab's folder holds its ICC and Drivers folders, so no folder options are needed.
+build/bin/slabrip --media-settings "$out/media.ini" print "$demo/40E42ACCBAD66E1E.RipSlab" --test-output "$out/demo.prn"
 build/bin/prnview "$out/demo.prn" --out "$out/proof"
 echo "Printer data: $out/demo.prn; proof: $out/proof/proof.png; planes: $out/proof/plane-*.png"
