@@ -33,19 +33,19 @@ programs=$(dirname "$(readlink -f "$prefix/bin/slabrip")")
 [[ $programs == "$prefix"/* ]] || fail "bin/slabrip points outside the prefix, to $programs"
 paths=$(readelf -d "$programs"/* 2>/dev/null | grep 'R\(UN\)\?PATH' || true)
 [ -z "$paths" ] || fail "installed files keep library paths: $paths"
-desktop=$prefix/share/applications/slabrip-gui.desktop
 [ -f "$prefix/share/icons/hicolor/scalable/apps/slabrip-gui.svg" ] || fail "icon not installed"
 [ -f "$prefix/share/doc/slabrip/printer-data.md" ] || fail "docs not installed"
-if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$desktop" || fail "$desktop invalid"; fi
-# What a file manager asks on a double-click: the file's type and who opens it.
-if command -v update-mime-database >/dev/null && command -v gio >/dev/null; then
-  update-mime-database "$prefix/share/mime" || fail "the MIME package does not load"
-  touch "$work/Sheet.RIPSLAB"
-  export XDG_DATA_DIRS=$prefix/share XDG_DATA_HOME=$work/home XDG_CONFIG_HOME=$work/home
-  gio info -a standard::content-type "$work/Sheet.RIPSLAB" | grep -q 'content-type: application/x-ripslab$' ||
+# A double-click as a file manager does it: the file's type, then the program for it.
+if type -P desktop-file-validate update-desktop-database update-mime-database gio >/dev/null; then
+  desktop() { XDG_DATA_DIRS=$prefix/share XDG_DATA_HOME=$work/home XDG_CONFIG_HOME=$work/home PATH=$prefix/bin:$PATH "$@"; }
+  desktop-file-validate "$prefix/share/applications/slabrip-gui.desktop" >"$work/out" || fail "$(cat "$work/out")"
+  desktop update-mime-database "$prefix/share/mime" || fail "the MIME package does not load"
+  desktop update-desktop-database "$prefix/share/applications" || fail "the desktop entry does not index"
+  cp "$demo/40E42ACCBAD66E1E.RipSlab" "$work/SHEET.RIPSLAB"
+  desktop gio info -a standard::content-type "$work/SHEET.RIPSLAB" | grep -q ' application/x-ripslab$' ||
     fail "a .RIPSLAB file is not application/x-ripslab"
-  gio mime application/x-ripslab | grep -A1 '^Recommended' | grep -q 'slabrip-gui.desktop' ||
-    fail "slabrip-gui does not open application/x-ripslab: $(gio mime application/x-ripslab)"
+  desktop gio mime application/x-ripslab | grep -q '^Default application .*: slabrip-gui.desktop$' ||
+    fail "slabrip-gui does not open application/x-ripslab: $(desktop gio mime application/x-ripslab)"
 fi
 
 "$cpack" --config "$build/CPackConfig.cmake" -B "$work/deb" >"$work/cpack.log" || fail "cpack: $(cat "$work/cpack.log")"
