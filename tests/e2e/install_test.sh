@@ -42,10 +42,12 @@ if type -P desktop-file-validate update-desktop-database update-mime-database gi
   desktop update-mime-database "$prefix/share/mime" || fail "the MIME package does not load"
   desktop update-desktop-database "$prefix/share/applications" || fail "the desktop entry does not index"
   cp "$demo/40E42ACCBAD66E1E.RipSlab" "$work/SHEET.RIPSLAB"
-  desktop gio info -a standard::content-type "$work/SHEET.RIPSLAB" | grep -q ' application/x-ripslab$' ||
-    fail "a .RIPSLAB file is not application/x-ripslab"
-  desktop gio mime application/x-ripslab | grep -q '^Default application .*: slabrip-gui.desktop$' ||
-    fail "slabrip-gui does not open application/x-ripslab: $(desktop gio mime application/x-ripslab)"
+  # Whole outputs, read after: grep -q would close the pipe on gio.
+  desktop gio info -a standard::content-type "$work/SHEET.RIPSLAB" >"$work/out"
+  grep -q ' application/x-ripslab$' "$work/out" || fail "a .RIPSLAB file is not application/x-ripslab: $(cat "$work/out")"
+  desktop gio mime application/x-ripslab >"$work/out"
+  grep -q '^Default application .*: slabrip-gui.desktop$' "$work/out" ||
+    fail "slabrip-gui does not open application/x-ripslab: $(cat "$work/out")"
 fi
 
 "$cpack" --config "$build/CPackConfig.cmake" -B "$work/deb" >"$work/cpack.log" || fail "cpack: $(cat "$work/cpack.log")"
