@@ -12,6 +12,7 @@ packages=(
   libcups2-dev cups cups-client
   libpugixml-dev
   qt6-base-dev libgl-dev
+  dpkg-dev desktop-file-utils shared-mime-info libglib2.0-bin
 )
 
 missing=()
