@@ -80,6 +80,13 @@ TPrintOutcome TPrintRun::Run() {
   Slab_->CurrPrnSize = 0;
   Slab_->SentPrnSize = 0;
   Slab_->RipCurrRow = 0;
+  // The file says 4 while printing, so a print cut short by a crash is not
+  // taken for a slab still queued; a slab that cannot be written is told by
+  // the save at the end.
+  try {
+    Slab_->SaveStatus();
+  } catch (const std::exception&) {
+  }
   bool complete = false;
   try {
     Report(TProgressRecord::kStarted);
