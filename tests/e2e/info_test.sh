@@ -1,13 +1,8 @@
 #!/usr/bin/env bash
 # slabrip info on the demo slab and on slabs that do not load.
 set -euo pipefail
-slabrip=$1
-demo=$2
-icc=$3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-fail() { echo "FAIL: $*"; exit 1; }
+# shellcheck source=e2e_lib.sh
+. "$(dirname "$0")/e2e_lib.sh"
 
 out=$("$slabrip" --icc-dir "$icc" info "$demo/40E42ACCBAD66E1E.RipSlab")
 grep -q '^Raster: *12602 x 7087 pixels$' <<<"$out" || fail "raster size missing: $out"

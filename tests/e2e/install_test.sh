@@ -3,12 +3,6 @@
 # build tree does, with nothing of the build tree; every installed program
 # answers --version; the desktop entry opens .RipSlab files.
 set -euo pipefail
-cmake=$1
-cpack=$2
-build=$3
-version=$4
-slabrip=$5
-demo=$6
 # shellcheck source=print_lib.sh
 . "$(dirname "$0")/print_lib.sh"
 

@@ -7,11 +7,6 @@
 # record, and the operator's earlier print file intact. The demo also prints
 # the same bytes whatever the band height.
 set -euo pipefail
-slabrip=$1
-ripmanager=$2
-demo=$3
-cups=$4
-capture=$5
 # shellcheck source=print_lib.sh
 . "$(dirname "$0")/print_lib.sh"
 

@@ -1,18 +1,15 @@
-# Helpers of the print tests, sourced with $slabrip, $ripmanager, $demo and
-# $cups set. Makes the work folder $work, removed at the end with a CUPS
-# server started in $work/cups (KEEP=1 keeps it); the host listens there too.
+# Helpers of the print tests, sourced with the test's arguments (slabrip=,
+# ripmanager=, demo=, cups=, ...). A CUPS server started in $work/cups is
+# stopped at the end; the host listens there too.
 
-work=$(mktemp -d)
+# shellcheck source=e2e_lib.sh
+. "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 chmod 755 "$work"  # the CUPS backend runs as lp and reads its spool below here
 cleanup() {
   [ -f "$work/cups/server.env" ] && "$cups" stop "$work/cups" >/dev/null 2>&1
   rm -rf "$work"
 }
-trap cleanup EXIT
-[ -n "${KEEP:-}" ] && trap - EXIT
 export XDG_RUNTIME_DIR=$work
-
-fail() { echo "FAIL: $*"; exit 1; }
 
 # A fresh copy of the demo; prints its slab's path.
 copy_demo() {

@@ -3,12 +3,6 @@
 # host listening, a print file, a CUPS queue whose port is changed first, and
 # slabs that cannot print. Faults during a print: print_faults_test.sh.
 set -euo pipefail
-slabrip=$1
-prnview=$2
-ripmanager=$3
-demo=$4
-cups=$5
-capture=$6
 # shellcheck source=print_lib.sh
 . "$(dirname "$0")/print_lib.sh"
 

@@ -1,15 +1,8 @@
 #!/usr/bin/env bash
 # prnview on sample jobs from prnsample, on a damaged one and on a missing file.
 set -euo pipefail
-prnview=$1
-prnsample=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-fail() { echo "FAIL: $*"; exit 1; }
-
-# Width and height of a PNG from its IHDR chunk.
-png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{ printf "%d x %d", $3 * 256 + $4, $7 * 256 + $8 }'; }
+# shellcheck source=e2e_lib.sh
+. "$(dirname "$0")/e2e_lib.sh"
 
 "$prnsample" "$work/job.prn" --width 37 --height 24
 out=$("$prnview" "$work/job.prn" --out "$work/out")

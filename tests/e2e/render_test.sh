@@ -1,16 +1,8 @@
 #!/usr/bin/env bash
 # slabrip render on the demo slab: the rendered slab, its spot map and ink proof.
 set -euo pipefail
-slabrip=$1
-demo=$2
-icc=$3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-fail() { echo "FAIL: $*"; exit 1; }
-
-# Width and height from a PNG's header.
-png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{ printf "%d x %d", $1*16777216+$2*65536+$3*256+$4, $5*16777216+$6*65536+$7*256+$8 }'; }
+# shellcheck source=e2e_lib.sh
+. "$(dirname "$0")/e2e_lib.sh"
 
 slab="$demo/40E42ACCBAD66E1E.RipSlab"
 "$slabrip" --icc-dir "$icc" render "$slab" --out "$work/slab.png" --spot-map "$work/spots.png" --inks "$work/inks.png" \

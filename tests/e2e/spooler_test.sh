@@ -6,11 +6,6 @@
 # and after a SIGKILL mid-print the slab left at status 4 is reported, not
 # printed again.
 set -euo pipefail
-slabrip=$1
-ripmanager=$2
-demo=$3
-cups=$4
-capture=$5
 # shellcheck source=print_lib.sh
 . "$(dirname "$0")/print_lib.sh"
 
