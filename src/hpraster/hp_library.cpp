@@ -38,19 +38,9 @@ bool THPDJLIB::Load(const std::string& path) {
     LoadError_ = text != nullptr ? text : "the library does not load";
     return false;
   }
-  Resolve(Module_, "HPDRLGL_QueryLibraryInfo", QueryLibraryInfo);
-  Resolve(Module_, "HPDRLGL_QuerySupportedPrinters", QuerySupportedPrinters);
-  Resolve(Module_, "HPDRLGL_QueryPrinterInfo", QueryPrinterInfo);
-  Resolve(Module_, "HPDRLGL_QueryPrinterInfoXML", QueryPrinterInfoXML);
-  Resolve(Module_, "HPDRLGL_JobStart", JobStart);
-  Resolve(Module_, "HPDRLGL_PageStart", PageStart);
-  Resolve(Module_, "HPDRLGL_RasterStart", RasterStart);
-  Resolve(Module_, "HPDRLGL_RasterRow", RasterRow);
-  Resolve(Module_, "HPDRLGL_RasterEnd", RasterEnd);
-  Resolve(Module_, "HPDRLGL_PageEnd", PageEnd);
-  Resolve(Module_, "HPDRLGL_JobEnd", JobEnd);
-  Resolve(Module_, "HPDRLGL_JobAbort", JobAbort);
-  Resolve(Module_, "HPDRLGL_JobFlush", JobFlush);
+#define SLABRIP_HPDRLGL_RESOLVE(name) Resolve(Module_, "HPDRLGL_" #name, name);
+  SLABRIP_HPDRLGL_ENTRIES(SLABRIP_HPDRLGL_RESOLVE)
+#undef SLABRIP_HPDRLGL_RESOLVE
   if (QueryLibraryInfo == nullptr) LoadError_ = "not an HP raster library (HPDRLGL_QueryLibraryInfo missing)";
   return QueryLibraryInfo != nullptr;
 }

@@ -7,21 +7,27 @@
 
 namespace slabrip {
 
+/// Every entry point, once: the members below and the names Load resolves.
+#define SLABRIP_HPDRLGL_ENTRIES(X) \
+  X(QueryLibraryInfo)              \
+  X(QuerySupportedPrinters)        \
+  X(QueryPrinterInfo)              \
+  X(QueryPrinterInfoXML)           \
+  X(JobStart)                      \
+  X(PageStart)                     \
+  X(RasterStart)                   \
+  X(RasterRow)                     \
+  X(RasterEnd)                     \
+  X(PageEnd)                       \
+  X(JobEnd)                        \
+  X(JobAbort)                      \
+  X(JobFlush)
+
 /// One pointer per entry point; null when the library does not export it.
 struct THPDJEntries {
-  decltype(&HPDRLGL_QueryLibraryInfo) QueryLibraryInfo = nullptr;
-  decltype(&HPDRLGL_QuerySupportedPrinters) QuerySupportedPrinters = nullptr;
-  decltype(&HPDRLGL_QueryPrinterInfo) QueryPrinterInfo = nullptr;
-  decltype(&HPDRLGL_QueryPrinterInfoXML) QueryPrinterInfoXML = nullptr;
-  decltype(&HPDRLGL_JobStart) JobStart = nullptr;
-  decltype(&HPDRLGL_PageStart) PageStart = nullptr;
-  decltype(&HPDRLGL_RasterStart) RasterStart = nullptr;
-  decltype(&HPDRLGL_RasterRow) RasterRow = nullptr;
-  decltype(&HPDRLGL_RasterEnd) RasterEnd = nullptr;
-  decltype(&HPDRLGL_PageEnd) PageEnd = nullptr;
-  decltype(&HPDRLGL_JobEnd) JobEnd = nullptr;
-  decltype(&HPDRLGL_JobAbort) JobAbort = nullptr;
-  decltype(&HPDRLGL_JobFlush) JobFlush = nullptr;
+#define SLABRIP_HPDRLGL_MEMBER(name) decltype(&HPDRLGL_##name) name = nullptr;
+  SLABRIP_HPDRLGL_ENTRIES(SLABRIP_HPDRLGL_MEMBER)
+#undef SLABRIP_HPDRLGL_MEMBER
 };
 
 /// The module handle and its entry points; unloads the module when destroyed.
