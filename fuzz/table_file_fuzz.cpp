@@ -5,6 +5,7 @@
 #include <fstream>
 #include <string>
 
+#include "base/errors.h"
 #include "colour/icc_table.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -16,9 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::ofstream(path, std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   slabrip::TIcc33 file;
-  if (file.Load(path)) {
-    (void)file.MainTable();
-    (void)file.SecondTable();
+  try {
+    file.Load(path);
+  } catch (const slabrip::TError&) {
+    return 0;
   }
+  (void)file.MainTable();
+  (void)file.SecondTable();
   return 0;
 }

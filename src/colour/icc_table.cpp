@@ -96,31 +96,24 @@ std::unique_ptr<TColorLut33Obj> BuildTableFromProfile(cmsHTRANSFORM rgbToCmyk, f
 
 std::uint32_t TIcc33::HeaderWord(std::size_t offset) const { return LoadLe<std::uint32_t>(&Header_[offset]); }
 
-bool TIcc33::CheckHeader(const std::string& path) {
+void TIcc33::ReadHeader(const std::string& path) {
   Header_.fill(0);
   Path_ = path;
   std::ifstream in(path, std::ios::binary);
-  if (!in || !in.read(reinterpret_cast<char*>(Header_.data()), kHeaderSize)) {
-    Error_ = fmt::format("{}: not a colour table file (shorter than its {}-byte header)", path, kHeaderSize);
-    return false;
-  }
-  if (std::memcmp(Header_.data(), kMagic, sizeof kMagic) != 0) {
-    Error_ = fmt::format("{}: not a colour table file (no QCCI mark)", path);
-    return false;
-  }
-  return true;
+  if (!in || !in.read(reinterpret_cast<char*>(Header_.data()), kHeaderSize))
+    throw TError(
+        fmt::format("{}: not a colour table file (shorter than its {}-byte header)", path, kHeaderSize));
+  if (std::memcmp(Header_.data(), kMagic, sizeof kMagic) != 0)
+    throw TError(fmt::format("{}: not a colour table file (no QCCI mark)", path));
 }
 
-bool TIcc33::InflateTable(std::uint32_t offset, std::vector<TColor32>& table) {
+void TIcc33::InflateTable(std::uint32_t offset, std::vector<TColor32>& table) {
   table.assign(kPlaneBytes, 0);
   std::ifstream in(Path_, std::ios::binary);
   in.seekg(offset);
   std::vector<std::uint8_t> planes(kTableBytes);
   z_stream stream{};
-  if (inflateInit(&stream) != Z_OK) {
-    Error_ = fmt::format("{}: cannot start inflating", Path_);
-    return false;
-  }
+  if (inflateInit(&stream) != Z_OK) throw TError(fmt::format("{}: cannot start inflating", Path_));
   stream.next_out = planes.data();
   stream.avail_out = static_cast<uInt>(planes.size());
   std::array<char, 65536> chunk{};
@@ -138,9 +131,8 @@ bool TIcc33::InflateTable(std::uint32_t offset, std::vector<TColor32>& table) {
   const std::size_t produced = planes.size() - stream.avail_out;
   inflateEnd(&stream);
   if (status != Z_STREAM_END && stream.avail_out > 0) {
-    Error_ = status == Z_OK ? fmt::format("{}: table data ends early (offset {})", Path_, offset)
-                            : fmt::format("{}: table data is corrupt (offset {})", Path_, offset);
-    return false;
+    throw TError(status == Z_OK ? fmt::format("{}: table data ends early (offset {})", Path_, offset)
+                                : fmt::format("{}: table data is corrupt (offset {})", Path_, offset));
   }
   // Undo the delta coding of each plane over the bytes there are; the rest stays 0.
   for (std::size_t c = 0; c < 4; ++c) {
@@ -151,26 +143,24 @@ bool TIcc33::InflateTable(std::uint32_t offset, std::vector<TColor32>& table) {
       table[i] |= static_cast<TColor32>(value) << (8 * c);
     }
   }
-  return true;
 }
 
-bool TIcc33::Load(const std::string& path) {
+void TIcc33::Load(const std::string& path) {
   Loaded_ = false;
   Main_.clear();
   Second_.clear();
-  Error_.clear();
-  if (!CheckHeader(path)) return false;
-  if (HeaderWord(kMainOffsetAt) == 0 || HeaderWord(kMainLengthAt) == 0) {
-    Error_ = fmt::format("{}: the header names no main table", path);
-    return false;
-  }
-  if (HeaderWord(kSecondLengthAt) != 0 && !InflateTable(HeaderWord(kSecondOffsetAt), Second_)) {
+  ReadHeader(path);
+  if (HeaderWord(kMainOffsetAt) == 0 || HeaderWord(kMainLengthAt) == 0)
+    throw TError(fmt::format("{}: the header names no main table", path));
+  try {
+    if (HeaderWord(kSecondLengthAt) != 0) InflateTable(HeaderWord(kSecondOffsetAt), Second_);
+    InflateTable(HeaderWord(kMainOffsetAt), Main_);
+  } catch (const TError&) {
+    Main_.clear();
     Second_.clear();
-    return false;
+    throw;
   }
-  if (!InflateTable(HeaderWord(kMainOffsetAt), Main_)) return false;
   Loaded_ = true;
-  return true;
 }
 
 std::unique_ptr<TColorLut33Obj> TIcc33::MainTable() const {

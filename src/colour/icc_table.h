@@ -35,29 +35,26 @@ class TIcc33 {
   static constexpr std::size_t kPlaneBytes = TColorLut33Obj::kEntryCount;
   static constexpr std::size_t kTableBytes = 4 * kPlaneBytes;
 
-  /// True when the file's first 560 bytes read and start with the magic.
-  bool CheckHeader(const std::string& path);
-  /// Reads the header and inflates the tables; false on any read or inflate
-  /// error, and Error() says which. Short streams fill what they hold.
-  bool Load(const std::string& path);
+  /// Reads the header and inflates the tables; throws TError naming the file
+  /// on any read or inflate error. Short streams fill what they hold.
+  void Load(const std::string& path);
 
   /// Identity, then the main table when the file was loaded.
   std::unique_ptr<TColorLut33Obj> MainTable() const;
   /// The second table, or nullptr when the file has none.
   std::unique_ptr<TColorLut33Obj> SecondTable() const;
 
-  const std::string& Error() const { return Error_; }
-
  private:
+  // The first 560 bytes, which must start with the magic.
+  void ReadHeader(const std::string& path);
   std::uint32_t HeaderWord(std::size_t offset) const;
-  bool InflateTable(std::uint32_t offset, std::vector<TColor32>& table);
+  void InflateTable(std::uint32_t offset, std::vector<TColor32>& table);
 
   std::array<std::uint8_t, kHeaderSize> Header_{};
   std::string Path_;
   std::vector<TColor32> Main_;
   std::vector<TColor32> Second_;
   bool Loaded_ = false;
-  std::string Error_;
 };
 
 /// A table file holding `main` and, when given, `second` (35938 entries

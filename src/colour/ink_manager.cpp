@@ -90,7 +90,7 @@ void TInkManagerEx::CreateTransforms(int intent) {
 
 void TInkManagerEx::LoadTableFile(const std::string& path) {
   TIcc33 file;
-  if (!file.Load(path)) throw TError(file.Error());
+  file.Load(path);
   auto first = file.MainTable();
   auto second = file.SecondTable();
   for (TColorLut33Obj* table : {first.get(), second.get()})
