@@ -58,11 +58,21 @@ events() {
 }
 status() { key "$spool/$1.RipSlab" RipStatus; }
 # Holds the print that the spooler logs for slab $1 once it wrote status 4; its id in $held.
+# The print runs in 10 ms steps until then, so a busy machine cannot let it finish first.
 hold_print() {
-  wait_log "$1.RipSlab: printing"
-  held=$(sed -n "s|.*/$1\.RipSlab: printing .*(slabrip process \([0-9]*\)).*|\1|p" "$log" | tail -1)
-  for _ in $(seq 500); do [ "$(status "$1")" = 4 ] && break; sleep 0.01; done
-  kill -STOP "$held"
+  for _ in $(seq 3000); do
+    held=$(sed -n "s|.*/$1\.RipSlab: printing .*(slabrip process \([0-9]*\)).*|\1|p" "$log" 2>/dev/null | tail -1)
+    [ -n "$held" ] && kill -STOP "$held" && break
+    sleep 0.01
+  done
+  [ -n "$held" ] || fail "no print of $1 started: $(cat "$log" "$work/spooler.out")"
+  for _ in $(seq 3000); do
+    [ "$(status "$1")" = 4 ] && break
+    kill -CONT "$held"
+    sleep 0.01
+    kill -STOP "$held"
+  done
+  [ "$(status "$1")" = 4 ] || fail "the print of $1 did not reach status 4"
   [ "$(awk '{print $3}' "/proc/$held/stat")" = T ] || fail "the print of $1 ended before it could be held"
 }
 
