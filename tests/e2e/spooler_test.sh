@@ -73,7 +73,9 @@ hold_print() {
     kill -STOP "$held"
   done
   [ "$(status "$1")" = 4 ] || fail "the print of $1 did not reach status 4"
-  [ "$(awk '{print $3}' "/proc/$held/stat")" = T ] || fail "the print of $1 ended before it could be held"
+  # A stop signal lands a moment after kill returns.
+  for _ in $(seq 200); do [ "$(awk '{print $3}' "/proc/$held/stat" 2>/dev/null)" = T ] && return; sleep 0.01; done
+  fail "the print of $1 ended before it could be held"
 }
 
 # Three good slabs around a broken one naming a missing job file, arriving in
