@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <tuple>
 
+#include "base/ascii_case.h"
 #include "base/errors.h"
 #include "base/file_paths.h"
-#include "base/text_encoding.h"
 
 namespace slabrip {
 

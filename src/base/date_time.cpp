@@ -6,6 +6,7 @@
 #include <ctime>
 #include <vector>
 
+#include "base/ascii_case.h"
 #include "base/rounding.h"
 
 namespace slabrip {
@@ -121,12 +122,8 @@ std::optional<TClock> ParseClock(TScanner& s) {
   }
   s.SkipBlanks();
   const std::string_view rest = s.Rest();
-  const auto meridiem = [&](char letter) {
-    return rest.size() == 2 && std::toupper(static_cast<unsigned char>(rest[0])) == letter &&
-           std::toupper(static_cast<unsigned char>(rest[1])) == 'M';
-  };
-  if (meridiem('A')) clock.Meridiem = 1;
-  if (meridiem('P')) clock.Meridiem = 2;
+  if (EqualIgnoringCase(rest, "AM")) clock.Meridiem = 1;
+  if (EqualIgnoringCase(rest, "PM")) clock.Meridiem = 2;
   if (clock.Meridiem == 0 && !rest.empty()) return std::nullopt;
   unsigned h = *hour;
   if (clock.Meridiem != 0) {

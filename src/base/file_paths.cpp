@@ -10,8 +10,8 @@
 #include <cstring>
 #include <utility>
 
+#include "base/ascii_case.h"
 #include "base/errors.h"
-#include "base/text_encoding.h"
 
 namespace slabrip {
 

@@ -1,21 +1,16 @@
 #include "base/ini_file.h"
 
-#include <algorithm>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
+#include "base/ascii_case.h"
 #include "base/file_paths.h"
 #include "base/number_text.h"
 
 namespace slabrip {
 
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(),
-                 [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
-  return out;
-}
 
 // Blanks, tabs and the other control characters a Windows editor trims.
 std::string_view Trim(std::string_view text) {
@@ -25,15 +20,47 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-std::string_view KeyOf(std::string_view line) {
+// The name of the section a line opens: Compact, "[name]" alone on its line;
+// KeepLayout, as the profile functions read it, up to the line's last ']'.
+std::optional<std::string_view> HeaderName(std::string_view line, TIniLayout layout) {
+  line = Trim(line);
+  if (line.empty() || line.front() != '[') return std::nullopt;
+  if (layout == TIniLayout::Compact) {
+    if (line.size() < 2 || line.back() != ']') return std::nullopt;
+    return Trim(line.substr(1, line.size() - 2));
+  }
+  const auto close = line.rfind(']');
+  if (close == std::string_view::npos) return std::nullopt;
+  return Trim(line.substr(1, close - 1));
+}
+
+// A trimmed line as Compact stores it: without blanks around the first '='.
+std::string CompactLine(std::string_view line) {
   const auto eq = line.find('=');
-  return eq == std::string_view::npos ? std::string_view() : line.substr(0, eq);
+  if (eq == std::string_view::npos) return std::string(line);
+  return std::string(Trim(line.substr(0, eq))) + '=' + std::string(Trim(line.substr(eq + 1)));
+}
+
+// One pair of quotes around a whole value dropped, as the profile functions do.
+std::string_view Unquoted(std::string_view value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+    value = value.substr(1, value.size() - 2);
+  return value;
+}
+
+// Whether there is a file to read: Compact reads only regular files; KeepLayout
+// reads whatever is there (so that reading fails) unless nothing is.
+bool SomethingToRead(const std::string& path, TIniLayout layout) {
+  if (layout == TIniLayout::Compact) return FileExists(path);
+  std::error_code ec;
+  return std::filesystem::exists(path, ec) || ec;
 }
 
 }  // namespace
 
-TqlInifile::TqlInifile(std::string fileName) : FileName_(std::move(fileName)) {
-  if (!FileExists(FileName_)) return;
+TqlInifile::TqlInifile(std::string fileName, TIniLayout layout)
+    : FileName_(std::move(fileName)), Layout_(layout) {
+  if (!SomethingToRead(FileName_, Layout_)) return;
   const std::string text = DecodeText(ReadWholeFile(FileName_, kMaxFileBytes), Format_);
   SetStrings(SplitLines(text));
 }
@@ -45,18 +72,12 @@ void TqlInifile::SetStrings(const std::vector<std::string>& lines) {
   TSection* current = nullptr;
   for (const std::string& raw : lines) {
     const std::string_view line = Trim(raw);
-    if (line.empty() || line.front() == ';') continue;
-    if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-      current = &AddSection(Trim(line.substr(1, line.size() - 2)));
+    if (Layout_ == TIniLayout::Compact && (line.empty() || line.front() == ';')) continue;
+    if (const auto name = HeaderName(line, Layout_)) {
+      current = &AddSection(*name, Layout_ == TIniLayout::Compact ? '[' + std::string(*name) + ']' : raw);
       continue;
     }
-    std::string stored;
-    const auto eq = line.find('=');
-    if (eq == std::string_view::npos) {
-      stored = line;
-    } else {
-      stored = std::string(Trim(line.substr(0, eq))) + '=' + std::string(Trim(line.substr(eq + 1)));
-    }
+    std::string stored = Layout_ == TIniLayout::Compact ? CompactLine(line) : raw;
     if (current == nullptr) {
       Preamble_.push_back(std::move(stored));
       continue;
@@ -67,25 +88,42 @@ void TqlInifile::SetStrings(const std::vector<std::string>& lines) {
 }
 
 std::vector<std::string> TqlInifile::GetStrings() const {
+  const bool compact = Layout_ == TIniLayout::Compact;
   std::vector<std::string> out(Preamble_);
-  if (!Preamble_.empty()) out.emplace_back();
+  if (compact && !Preamble_.empty()) out.emplace_back();
   for (const TSection& section : Sections_) {
-    out.push_back('[' + section.Name + ']');
+    out.push_back(section.Header);
     out.insert(out.end(), section.Lines.begin(), section.Lines.end());
-    out.emplace_back();
+    if (compact) out.emplace_back();
   }
   return out;
 }
 
-TqlInifile::TSection& TqlInifile::AddSection(std::string_view name) {
-  Sections_.push_back(TSection{std::string(name), {}, {}});
+std::string TqlInifile::Fold(std::string_view name) const {
+  return AsciiLower(Layout_ == TIniLayout::KeepLayout ? Trim(name) : name);
+}
+
+// Compact: the part before '=' of a stored (trimmed) line. KeepLayout: the
+// trimmed key of a verbatim line; none for comments and lines starting with '['.
+std::string_view TqlInifile::KeyOf(std::string_view line) const {
+  if (Layout_ == TIniLayout::KeepLayout) {
+    line = Trim(line);
+    if (line.empty() || line.front() == ';' || line.front() == '[') return {};
+  }
+  const auto eq = line.find('=');
+  if (eq == std::string_view::npos) return {};
+  return Layout_ == TIniLayout::KeepLayout ? Trim(line.substr(0, eq)) : line.substr(0, eq);
+}
+
+TqlInifile::TSection& TqlInifile::AddSection(std::string_view name, std::string header) {
+  Sections_.push_back(TSection{std::string(name), std::move(header), {}, {}});
   // A repeated section stays in the file but lookups find the first one.
-  SectionIndex_.emplace(Lower(name), Sections_.size() - 1);
+  SectionIndex_.emplace(Fold(name), Sections_.size() - 1);
   return Sections_.back();
 }
 
 const TqlInifile::TSection* TqlInifile::FindSection(std::string_view section) const {
-  const auto it = SectionIndex_.find(Lower(section));
+  const auto it = SectionIndex_.find(Fold(section));
   return it == SectionIndex_.end() ? nullptr : &Sections_[it->second];
 }
 
@@ -93,14 +131,19 @@ TqlInifile::TSection* TqlInifile::FindSection(std::string_view section) {
   return const_cast<TSection*>(std::as_const(*this).FindSection(section));
 }
 
-void TqlInifile::IndexLine(TSection& section, std::size_t line) {
+void TqlInifile::IndexLine(TSection& section, std::size_t line) const {
   const std::string_view key = KeyOf(section.Lines[line]);
-  if (!key.empty()) section.KeyIndex.emplace(Lower(key), line);
+  if (!key.empty()) section.KeyIndex.emplace(Fold(key), line);
 }
 
-void TqlInifile::Reindex(TSection& section) {
+void TqlInifile::Reindex(TSection& section) const {
   section.KeyIndex.clear();
   for (std::size_t i = 0; i < section.Lines.size(); ++i) IndexLine(section, i);
+}
+
+void TqlInifile::IndexSections() {
+  SectionIndex_.clear();
+  for (std::size_t i = 0; i < Sections_.size(); ++i) SectionIndex_.emplace(Fold(Sections_[i].Name), i);
 }
 
 bool TqlInifile::SectionExists(std::string_view section) const { return FindSection(section) != nullptr; }
@@ -131,10 +174,11 @@ std::vector<std::string> TqlInifile::ReadSectionValues(std::string_view section)
 std::optional<std::string> TqlInifile::ReadValue(std::string_view section, std::string_view key) const {
   const TSection* s = FindSection(section);
   if (s == nullptr) return std::nullopt;
-  const auto it = s->KeyIndex.find(Lower(key));
+  const auto it = s->KeyIndex.find(Fold(key));
   if (it == s->KeyIndex.end()) return std::nullopt;
-  const std::string& line = s->Lines[it->second];
-  return line.substr(line.find('=') + 1);
+  const std::string_view line = s->Lines[it->second];
+  const std::string_view value = line.substr(line.find('=') + 1);
+  return std::string(Layout_ == TIniLayout::KeepLayout ? Unquoted(Trim(value)) : value);
 }
 
 std::string TqlInifile::ReadString(std::string_view section, std::string_view key,
@@ -168,16 +212,31 @@ std::int64_t TqlInifile::ReadInt64(std::string_view section, std::string_view ke
 }
 
 void TqlInifile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  const bool keep = Layout_ == TIniLayout::KeepLayout;
   TSection* s = FindSection(section);
-  if (s == nullptr) s = &AddSection(section);
-  std::string line = std::string(key) + '=' + std::string(value);
-  const auto it = s->KeyIndex.find(Lower(key));
+  if (s == nullptr) {
+    // KeepLayout: a blank line before the new section unless the file is empty or ends with one.
+    std::vector<std::string>& tail = Sections_.empty() ? Preamble_ : Sections_.back().Lines;
+    if (keep && !(Sections_.empty() && Preamble_.empty()) && (tail.empty() || !Trim(tail.back()).empty()))
+      tail.emplace_back();
+    s = &AddSection(keep ? Trim(section) : section, '[' + std::string(section) + ']');
+  }
+  const auto it = s->KeyIndex.find(Fold(key));
   if (it != s->KeyIndex.end()) {
-    s->Lines[it->second] = std::move(line);
+    std::string& line = s->Lines[it->second];
+    line = std::string(keep ? KeyOf(line) : key) + '=' + std::string(value);
     return;
   }
-  s->Lines.push_back(std::move(line));
-  IndexLine(*s, s->Lines.size() - 1);
+  std::string line = std::string(key) + '=' + std::string(value);
+  if (!keep) {
+    s->Lines.push_back(std::move(line));
+    IndexLine(*s, s->Lines.size() - 1);
+    return;
+  }
+  auto end = s->Lines.size();
+  while (end > 0 && Trim(s->Lines[end - 1]).empty()) --end;
+  s->Lines.insert(s->Lines.begin() + static_cast<std::ptrdiff_t>(end), std::move(line));
+  Reindex(*s);
 }
 
 void TqlInifile::WriteInteger(std::string_view section, std::string_view key, std::int64_t value) {
@@ -199,17 +258,16 @@ void TqlInifile::WriteInt64(std::string_view section, std::string_view key, std:
 void TqlInifile::DeleteKey(std::string_view section, std::string_view key) {
   TSection* s = FindSection(section);
   if (s == nullptr) return;
-  const auto it = s->KeyIndex.find(Lower(key));
+  const auto it = s->KeyIndex.find(Fold(key));
   if (it == s->KeyIndex.end()) return;
   s->Lines.erase(s->Lines.begin() + static_cast<std::ptrdiff_t>(it->second));
   Reindex(*s);
 }
 
 void TqlInifile::EraseSection(std::string_view section) {
-  const std::string wanted = Lower(section);
-  std::erase_if(Sections_, [&](const TSection& s) { return Lower(s.Name) == wanted; });
-  SectionIndex_.clear();
-  for (std::size_t i = 0; i < Sections_.size(); ++i) SectionIndex_.emplace(Lower(Sections_[i].Name), i);
+  const std::string wanted = Fold(section);
+  std::erase_if(Sections_, [&](const TSection& s) { return Fold(s.Name) == wanted; });
+  IndexSections();
 }
 
 std::optional<std::vector<std::string>> TqlInifile::EmbeddedLines(std::string_view section) const {
@@ -217,7 +275,7 @@ std::optional<std::vector<std::string>> TqlInifile::EmbeddedLines(std::string_vi
   if (s == nullptr || s->Lines.empty()) return std::nullopt;
   std::vector<std::string> lines = s->Lines;
   for (std::string& line : lines)
-    if (line.front() == '<') line.front() = '[';
+    if (!line.empty() && line.front() == '<') line.front() = '[';
   return lines;
 }
 
@@ -230,14 +288,16 @@ std::unique_ptr<TqlInifile> TqlInifile::ReadEmbeddedIni(std::string_view section
   return embedded;
 }
 
-void TqlInifile::UpdateFile() const {
+std::string TqlInifile::FileBytes() const {
   const char* eol = Format_.CrLf ? "\r\n" : "\n";
   std::string text;
   for (const std::string& line : GetStrings()) {
     text += line;
     text += eol;
   }
-  WriteFileAtomically(FileName_, EncodeText(text, Format_.Encoding));
+  return EncodeText(text, Format_.Encoding);
 }
+
+void TqlInifile::UpdateFile() const { WriteFileAtomically(FileName_, FileBytes()); }
 
 }  // namespace slabrip

@@ -14,20 +14,40 @@
 
 namespace slabrip {
 
+/// How a file's lines are held and written back.
+enum class TIniLayout {
+  /// The program's own files (slabs, jobs, presets): blank lines and lines
+  /// starting with ';' are dropped when read, blanks around '=' are trimmed,
+  /// and the rewrite puts a blank line after each section.
+  Compact,
+  /// Files people edit by hand, read and written as the Windows profile
+  /// functions do: every line is kept verbatim and in place, a rewrite changes
+  /// only the lines of the keys written (a key keeps the file's spelling), a
+  /// new key goes after its section's last non-blank line and a new section at
+  /// the end after a blank line. A header is a line starting with '[', its name
+  /// running to the last ']'; key lines do not start with ';' or '['; values
+  /// lose one pair of quotes around them; names given are compared trimmed.
+  KeepLayout,
+};
+
 /// The whole file in memory; section and key names compare without regard
-/// to (ASCII) case; numbers use "." whatever the locale. Blank lines and
-/// lines starting with ';' are dropped when a file is read, every other
-/// line is kept and written back by UpdateFile.
+/// to (ASCII) case; numbers use "." whatever the locale. Lookups find the
+/// first section of a name and its first line of a key. Compact layout:
+/// blank lines and lines starting with ';' are dropped when a file is read,
+/// every other line is kept and written back by UpdateFile.
 class TqlInifile {
  public:
   /// Ini files are small; anything larger is refused rather than held in memory.
   static constexpr std::size_t kMaxFileBytes = 16u << 20;
 
-  /// An empty file with no file behind it.
+  /// An empty file with no file behind it, Compact unless told.
   TqlInifile() = default;
+  explicit TqlInifile(TIniLayout layout) : Layout_(layout) {}
   /// Reads `fileName`; a missing file gives an empty one. Throws TError naming
-  /// the file when it exists but cannot be read or is too large.
-  explicit TqlInifile(std::string fileName);
+  /// the file when it exists but cannot be read or is too large. Compact reads
+  /// anything but a regular file as missing; KeepLayout throws for anything
+  /// at the path it cannot read, so that a rewrite never replaces it.
+  explicit TqlInifile(std::string fileName, TIniLayout layout = TIniLayout::Compact);
 
   const std::string& FileName() const { return FileName_; }
 
@@ -38,11 +58,11 @@ class TqlInifile {
 
   bool SectionExists(std::string_view section) const;
   bool ValueExists(std::string_view section, std::string_view key) const;
-  /// Section names in file order.
+  /// Section names in file order, repeated ones each time.
   std::vector<std::string> ReadSections() const;
   /// Key names of a section in file order.
   std::vector<std::string> ReadSection(std::string_view section) const;
-  /// Every stored line of a section, key lines as "Key=Value".
+  /// Every stored line of a section: Compact, key lines as "Key=Value"; KeepLayout, verbatim.
   std::vector<std::string> ReadSectionValues(std::string_view section) const;
 
   /// The key's text, or nothing when the section or key is absent.
@@ -67,6 +87,7 @@ class TqlInifile {
   void WriteInt64(std::string_view section, std::string_view key, std::int64_t value);
 
   void DeleteKey(std::string_view section, std::string_view key);
+  /// Removes every section of the name, its header and lines up to the next header.
   void EraseSection(std::string_view section);
 
   /// The section's lines with a leading '<' turned into '[', or nothing
@@ -75,23 +96,30 @@ class TqlInifile {
   /// EmbeddedLines as an ini file of its own, named after the section.
   std::unique_ptr<TqlInifile> ReadEmbeddedIni(std::string_view section) const;
 
-  /// Rewrites the file atomically in the encoding and line breaks it was read with.
+  /// GetStrings as the file's bytes, in the encoding and line breaks it was read with.
+  std::string FileBytes() const;
+  /// Writes FileBytes over the file atomically.
   void UpdateFile() const;
 
  private:
   struct TSection {
     std::string Name;
+    std::string Header;  // the "[Name]" line as it is written
     std::vector<std::string> Lines;
-    std::unordered_map<std::string, std::size_t> KeyIndex;  // lower-case key -> first line
+    std::unordered_map<std::string, std::size_t> KeyIndex;  // folded key -> first line
   };
 
+  std::string Fold(std::string_view name) const;
+  std::string_view KeyOf(std::string_view line) const;
   const TSection* FindSection(std::string_view section) const;
   TSection* FindSection(std::string_view section);
-  TSection& AddSection(std::string_view name);
-  static void IndexLine(TSection& section, std::size_t line);
-  static void Reindex(TSection& section);
+  TSection& AddSection(std::string_view name, std::string header);
+  void IndexLine(TSection& section, std::size_t line) const;
+  void Reindex(TSection& section) const;
+  void IndexSections();
 
   std::string FileName_;
+  TIniLayout Layout_ = TIniLayout::Compact;
   TTextFormat Format_;
   std::vector<std::string> Preamble_;  // lines before the first section, kept for the rewrite
   std::vector<TSection> Sections_;

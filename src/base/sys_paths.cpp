@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/ascii_case.h"
 #include "base/file_paths.h"
 #include "base/ini_file.h"
 #include "base/number_text.h"
-#include "base/text_encoding.h"
 
 namespace slabrip {
 

@@ -1,6 +1,5 @@
 #include "base/text_encoding.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -128,11 +127,6 @@ std::vector<std::string> SplitLines(std::string_view text) {
   }
   if (start < text.size()) lines.emplace_back(text.substr(start));
   return lines;
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-  return std::ranges::equal(a, b, [&](char x, char y) { return upper(x) == upper(y); });
 }
 
 }  // namespace slabrip

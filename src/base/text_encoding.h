@@ -22,9 +22,6 @@ std::string DecodeText(std::string_view bytes, TTextFormat& format);
 /// UTF-8 text back into the given encoding; characters Windows-1252 lacks become '?'.
 std::string EncodeText(std::string_view utf8, TTextEncoding encoding);
 
-/// Equal but for the case of ASCII letters, as Windows compares names.
-bool EqualIgnoringCase(std::string_view a, std::string_view b);
-
 /// Splits at CR LF, LF or a lone CR; a final line break does not add an empty line.
 std::vector<std::string> SplitLines(std::string_view text);
 

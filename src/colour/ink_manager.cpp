@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 #include <algorithm>
 
+#include "base/ascii_case.h"
 #include "base/errors.h"
 #include "base/file_paths.h"
 #include "base/rounding.h"
@@ -18,9 +19,7 @@ bool HasTableFileExtension(const std::string& path) {
   const std::string name = FileNamePart(path);
   const auto dot = name.find_last_of('.');
   if (dot == std::string::npos) return false;
-  std::string ext = name.substr(dot);
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-  return ext == ".qicc";
+  return EqualIgnoringCase(std::string_view(name).substr(dot), ".qicc");
 }
 
 // A curve's evaluation list, prepared once for a whole table.

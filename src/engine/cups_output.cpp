@@ -18,9 +18,9 @@
 #include <span>
 #include <utility>
 
+#include "base/ascii_case.h"
 #include "base/errors.h"
 #include "base/number_text.h"
-#include "base/text_encoding.h"
 
 extern char** environ;
 

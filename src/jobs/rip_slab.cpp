@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/ascii_case.h"
 #include "base/file_paths.h"
 #include "base/ini_file.h"
 #include "base/number_text.h"
-#include "base/text_encoding.h"
 
 namespace slabrip {
 

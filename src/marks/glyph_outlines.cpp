@@ -5,8 +5,9 @@
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
 
-#include <cstring>
 #include <vector>
+
+#include "base/ascii_case.h"
 
 namespace slabrip {
 
@@ -98,8 +99,8 @@ int CubicTo(const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to, void*
 
 // Families a document asking for Arial is satisfied with: metric-compatible ones.
 bool IsExpectedFamily(const std::string& asked, const std::string& matched) {
-  if (strcasecmp(asked.c_str(), matched.c_str()) == 0) return true;
-  return strcasecmp(asked.c_str(), "Arial") == 0 &&
+  if (EqualIgnoringCase(asked, matched)) return true;
+  return EqualIgnoringCase(asked, "Arial") &&
          (matched == "Liberation Sans" || matched == "Arimo");
 }
 

@@ -73,6 +73,22 @@ TEST(IniWrite, ReplacesInPlaceOrAppendsAndCreatesSections) {
   EXPECT_EQ(ini.ReadString("Info", "C", ""), "x");  // index follows the deletion
 }
 
+TEST(IniKeepLayout, RewritesOnlyTheKeysWrittenAndKeepsEveryOtherLine) {
+  TqlInifile ini(TIniLayout::KeepLayout);
+  ini.SetStrings({"; presets", "[Canvas] old", "  dryTEMP = 1 ", "Note='keep'", "", "[ canvas ]", "A=b",
+                  "[Banner]", ""});
+  EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"Canvas", "canvas", "Banner"}));
+  EXPECT_EQ(ini.ReadString(" CANVAS ", "note", ""), "keep");
+  ini.WriteString("Canvas", "DryTemp", "62.5");  // the file's spelling, its place
+  ini.WriteString("Canvas", "New", "1");         // after the last line that is not blank
+  ini.WriteString("Mesh", "K", "2");             // at the end, after a blank line
+  EXPECT_EQ(ini.GetStrings(),
+            (std::vector<std::string>{"; presets", "[Canvas] old", "dryTEMP=62.5", "Note='keep'", "New=1", "",
+                                      "[ canvas ]", "A=b", "[Banner]", "", "[Mesh]", "K=2"}));
+  ini.EraseSection("CANVAS");  // every section of the name
+  EXPECT_EQ(ini.GetStrings(), (std::vector<std::string>{"; presets", "[Banner]", "", "[Mesh]", "K=2"}));
+}
+
 TEST(IniInt64, ReadsDecimalAndDollarHexAndRejectsTrailingText) {
   const auto ini = FromLines({"[S]", "A=12345", "B=$3039", "C=12x", "D=-1"});
   EXPECT_EQ(ini.ReadInt64("S", "A", 0), 12345);
@@ -99,7 +115,8 @@ TEST(IniFile, MissingFileIsEmptyAndUnreadableOrHugeFilesAreRefusedByName) {
   const TqlInifile missing(dir.File("none.ini"));
   EXPECT_TRUE(missing.ReadSections().empty());
 
-  EXPECT_TRUE(TqlInifile(dir.Path()).ReadSections().empty());  // a folder reads as no file
+  EXPECT_TRUE(TqlInifile(dir.Path()).ReadSections().empty());            // a folder reads as no file
+  EXPECT_THROW(TqlInifile(dir.Path(), TIniLayout::KeepLayout), TError);  // kept: a rewrite would replace it
 
   const std::string huge = dir.Write("huge.ini", std::string(TqlInifile::kMaxFileBytes + 1, 'a'));
   try {
