@@ -6,13 +6,22 @@
 
 namespace slabrip {
 
-std::pair<std::string, double> ParseMediaValue(const std::string& text, const std::string& option) {
+namespace {
+
+std::string MediaValueHelp() {
+  std::string help = "KEY=NUMBER overriding one media value, KEY one of";
+  for (const TMediaValue& value : kMediaValues) (help += ' ') += value.Key;
+  return help + " (repeatable)";
+}
+
+}  // namespace
+
+TMediaValueSetting ParseMediaValue(const std::string& text, const std::string& option) {
   const auto equals = text.find('=');
-  const std::string key = text.substr(0, equals);
+  const TMediaValue* value = FindMediaValue(std::string_view(text).substr(0, equals));
   const auto number = equals == std::string::npos ? std::nullopt : ParseDouble(text.substr(equals + 1));
-  THPMediaValues probe;
-  if (MediaValueByKey(probe, key) == nullptr || !number) throw CLI::ValidationError(option, "not KEY=NUMBER: " + text);
-  return {key, *number};
+  if (value == nullptr || !number) throw CLI::ValidationError(option, "not KEY=NUMBER: " + text);
+  return {value, *number};
 }
 
 void TJobSettingOptions::AddTo(CLI::App& command) {
@@ -28,8 +37,7 @@ void TJobSettingOptions::AddTo(CLI::App& command) {
       [this](const std::vector<std::string>& pairs) {
         for (const std::string& pair : pairs) MediaValues.push_back(ParseMediaValue(pair, "--media-value"));
       },
-      "KEY=NUMBER overriding one media value, KEY one of InputTension AdvanceFactor Vaccum DryTemp CureTemp "
-      "DryWarmup CureWarmup DryCoolDown CureCoolDown DryPowerMin HeatAirFlow (repeatable)");
+      MediaValueHelp());
   command.add_option("--model", Model, "HP printer model id instead of the printer description's");
 }
 
@@ -45,7 +53,7 @@ void TJobSettingOptions::ApplyTo(TDriver& driver) const {
   if (Passes) job.Passes = *Passes;
   if (MediaTypeId) job.MediaTypeId = *MediaTypeId;
   if (Cutter) job.Cutter = true;
-  for (const auto& [key, value] : MediaValues) *MediaValueByKey(job.Media, key) = value;
+  for (const auto& [value, number] : MediaValues) job.Media.*value->Value = number;
   if (Model) job.PrinterModelId = *Model;
 }
 

@@ -4,8 +4,9 @@
 #include <CLI/CLI.hpp>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
+
+#include "hpraster/hp_job_settings.h"
 
 namespace slabrip {
 
@@ -13,7 +14,7 @@ class TDriver;
 
 /// "KEY=NUMBER" for one of the eleven media values (the media settings
 /// file's keys); throws CLI::ValidationError naming `option` otherwise.
-std::pair<std::string, double> ParseMediaValue(const std::string& text, const std::string& option);
+TMediaValueSetting ParseMediaValue(const std::string& text, const std::string& option);
 
 /// What the options set; anything not given keeps the window's initial state
 /// (or, for the media values, the values of the applied media).
@@ -24,12 +25,11 @@ struct TJobSettingOptions {
   std::optional<std::string> Media;
   std::optional<std::string> MediaTypeId;
   bool Cutter = false;
-  std::vector<std::pair<std::string, double>> MediaValues;
+  std::vector<TMediaValueSetting> MediaValues;
   std::optional<std::string> Model;
-  std::string MediaSettingsFile;
 
   /// --ink-level, --direction, --passes, --media, --media-type-id, --cutter,
-  /// --media-value KEY=NUMBER, --model, --media-settings.
+  /// --media-value KEY=NUMBER, --model.
   void AddTo(CLI::App& command);
   /// Applies the options to the driver's controls after start-up; throws
   /// TError for a media name the list does not hold.

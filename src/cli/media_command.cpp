@@ -27,14 +27,15 @@ int RunMedia(const std::string& settingsFile, const TMediaCommand& command, std:
       media.ApplyMedia(command.Name, values);
     }
     if (command.Action == "show") {
-      for (const TMediaValueKey& key : kMediaValueKeys) fmt::print(out, "{}={}\n", key.Key, FormatGeneral(values.*key.Value));
+      for (const TMediaValue& value : kMediaValues)
+        fmt::print(out, "{}={}\n", value.Key, FormatGeneral(values.*value.Value));
       return 0;
     }
     if (command.Action == "delete") {
       media.DeleteMedia(command.Name, values);
       return 0;
     }
-    for (const auto& [key, value] : command.Values) *MediaValueByKey(values, key) = value;
+    for (const auto& [value, number] : command.Values) values.*value->Value = number;
     media.SaveMedia(command.Name, values);
     return 0;
   } catch (const TError& e) {

@@ -3,18 +3,20 @@
 
 #include <ostream>
 #include <string>
-#include <utility>
 #include <vector>
+
+#include "hpraster/hp_job_settings.h"
 
 namespace slabrip {
 
 struct TMediaCommand {
   std::string Action;  // list, show, add, update, delete
   std::string Name;
-  std::vector<std::pair<std::string, double>> Values;  // KEY=NUMBER for add and update
+  std::vector<TMediaValueSetting> Values;  // KEY=NUMBER for add and update
 };
 
 /// Returns the exit code; listings go to `out`, reasons to `err`.
-int RunMedia(const std::string& settingsFile, const TMediaCommand& command, std::ostream& out, std::ostream& err);
+int RunMedia(const std::string& settingsFile, const TMediaCommand& command, std::ostream& out,
+             std::ostream& err);
 
 }  // namespace slabrip

@@ -111,7 +111,7 @@ void TMediaList::ApplyMedia(const std::string& name, THPMediaValues& values) {
   Selected_ = index;
   const auto text = TryRead(File_);
   if (!text) return;
-  for (const TMediaValueKey& key : kMediaValueKeys)
+  for (const TMediaValue& key : kMediaValues)
     if (const auto value = text->ReadValue(name, key.Key))
       if (const auto number = ParseDouble(*value)) values.*key.Value = *number;
 }
@@ -123,8 +123,7 @@ void TMediaList::SaveMedia(const std::string& name, const THPMediaValues& values
   TqlInifile text = ReadForChange(File_);
   // A new section takes the list's spelling of the name.
   const std::string& section = Names_[static_cast<std::size_t>(index)];
-  for (const TMediaValueKey& key : kMediaValueKeys)
-    text.WriteString(section, key.Key, FormatGeneral(values.*key.Value));
+  for (const TMediaValue& key : kMediaValues) text.WriteString(section, key.Key, FormatGeneral(values.*key.Value));
   WriteBack(File_, text);
 }
 

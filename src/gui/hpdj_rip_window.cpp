@@ -25,7 +25,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <limits>
 
 #include "gui/preview_box.h"
 
@@ -70,12 +69,6 @@ QWidget* FileNameEdit(QLineEdit*& edit, QToolButton*& browse, QWidget* parent) {
 }
 
 }  // namespace
-
-const std::array<const char*, 11> THPDJRipFr2::kMediaLabels = {
-    "Input Tension  (Nm)",   "Advance Factor (mm/M)", "Vacuum (mmH20)",      "Dry Temp (Deg C)",
-    "Cure Temp (Deg C)",     "Dry Warmup (Deg C)",    "Cure Warmup (Deg C)", "Dry CoolDown (Deg C)",
-    "Cure CoolDown (Deg C)", "Dry Power Min (Watts)", "Heat Air Flow (%)",
-};
 
 THPDJRipFr2::THPDJRipFr2(TDriverEnvironment environment, QWidget* parent) : QWidget(parent) {
   setWindowTitle(QString::fromLatin1(TDriverView::kTitle));
@@ -201,21 +194,23 @@ QWidget* THPDJRipFr2::BuildMediaSettingsPage() {
 
   auto* values = new QGridLayout;
   int row = 0;
-  for (std::size_t i = 0; i < kMediaLabels.size(); ++i) {
-    if (i == 3) {
+  for (std::size_t i = 0; i < kMediaValues.size(); ++i) {
+    const TMediaValue& value = kMediaValues[i];
+    if (value.Value == &THPMediaValues::DryTemp) {
       // Tension, advance and vacuum handle the media; the rest are the heaters.
       auto* line = new QFrame(page);
       line->setFrameShape(QFrame::HLine);
       line->setFrameShadow(QFrame::Sunken);
       values->addWidget(line, row++, 0, 1, 2);
     }
-    auto* label = new QLabel(QString::fromLatin1(kMediaLabels[i]), page);
+    auto* label = new QLabel(
+        QStringLiteral("%1 (%2)").arg(QLatin1String(value.Label), QLatin1String(value.Unit)), page);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto* spin = new QDoubleSpinBox(page);
     spin->setDecimals(2);
     spin->setSingleStep(1);
-    spin->setRange(std::numeric_limits<double>::lowest(), std::numeric_limits<double>::max());
-    // The unlimited range would size the box for 300 digits.
+    spin->setRange(value.Min, value.Max);
+    // An unlimited range would size the box for 300 digits.
     spin->setFixedWidth(110);
     spin->setAlignment(Qt::AlignRight);
     label->setBuddy(spin);
@@ -291,7 +286,7 @@ void THPDJRipFr2::ConnectControls() {
           [this](bool on) { Collect([&](TDriverControls& c) { c.Job.Cutter = on; }); });
   for (std::size_t i = 0; i < W_.MediaValues.size(); ++i) {
     connect(W_.MediaValues[i], &QDoubleSpinBox::valueChanged, this, [this, i](double value) {
-      Collect([&](TDriverControls& c) { c.Job.Media.*kMediaValueKeys[i].Value = value; });
+      Collect([&](TDriverControls& c) { c.Job.Media.*kMediaValues[i].Value = value; });
     });
   }
   // Only a name the operator picks applies its values; Refresh selects silently.
@@ -407,7 +402,7 @@ void THPDJRipFr2::Refresh() {
   W_.Media->setCurrentIndex(media.Selected());
   for (std::size_t i = 0; i < W_.MediaValues.size(); ++i) {
     // The box keeps two decimals; the job ticket takes the value as the box shows it.
-    double& value = Driver_->Controls.Job.Media.*kMediaValueKeys[i].Value;
+    double& value = Driver_->Controls.Job.Media.*kMediaValues[i].Value;
     W_.MediaValues[i]->setValue(value);
     value = W_.MediaValues[i]->value();
   }

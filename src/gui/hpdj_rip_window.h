@@ -31,8 +31,6 @@ class THPDJRipFr2 : public QWidget, public TDriverUi {
   Q_OBJECT
 
  public:
-  /// The labels of the eleven media values, in the order of kMediaValueKeys.
-  static const std::array<const char*, 11> kMediaLabels;
   /// The test-output file box's dialog filter.
   static constexpr const char* kTestOutputFilter = "PRN File (*.prn);;All files (*.*)";
 
@@ -58,8 +56,8 @@ class THPDJRipFr2 : public QWidget, public TDriverUi {
     QToolButton* UpdateMedia = nullptr;
     QToolButton* AddMedia = nullptr;
     QToolButton* DeleteMedia = nullptr;
-    std::array<QDoubleSpinBox*, 11> MediaValues{};
-    std::array<QLabel*, 11> MediaValueLabels{};
+    std::array<QDoubleSpinBox*, kMediaValues.size()> MediaValues{};  // in the order of kMediaValues
+    std::array<QLabel*, kMediaValues.size()> MediaValueLabels{};
     QPushButton* ViewXml = nullptr;
     QPlainTextEdit* Xml = nullptr;
     QProgressBar* Progress = nullptr;

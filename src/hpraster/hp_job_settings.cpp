@@ -1,26 +1,32 @@
 #include "hpraster/hp_job_settings.h"
 
+#include <algorithm>
+
 namespace slabrip {
+namespace {
 
-// The vacuum's key is spelled as the files that exist spell it.
-const std::array<TMediaValueKey, 11> kMediaValueKeys = {{
-    {"InputTension", &THPMediaValues::InputTension},
-    {"AdvanceFactor", &THPMediaValues::AdvanceFactor},
-    {"Vaccum", &THPMediaValues::Vacuum},
-    {"DryTemp", &THPMediaValues::DryTemp},
-    {"CureTemp", &THPMediaValues::CureTemp},
-    {"DryWarmup", &THPMediaValues::DryWarmup},
-    {"CureWarmup", &THPMediaValues::CureWarmup},
-    {"DryCoolDown", &THPMediaValues::DryCoolDown},
-    {"CureCoolDown", &THPMediaValues::CureCoolDown},
-    {"DryPowerMin", &THPMediaValues::DryPowerMin},
-    {"HeatAirFlow", &THPMediaValues::HeatAirFlow},
-}};
+template <class Field>
+constexpr bool Distinct(Field field) {
+  for (std::size_t i = 0; i < kMediaValues.size(); ++i)
+    for (std::size_t j = 0; j < i; ++j)
+      if (field(kMediaValues[i]) == field(kMediaValues[j])) return false;
+  return true;
+}
 
-double* MediaValueByKey(THPMediaValues& values, std::string_view key) {
-  for (const TMediaValueKey& entry : kMediaValueKeys)
-    if (key == entry.Key) return &(values.*entry.Value);
-  return nullptr;
+// A member no entry sets would leave this incompletely initialised, which does not compile.
+[[maybe_unused]] constexpr THPMediaValues kDefaults;
+static_assert(Distinct([](const TMediaValue& v) { return std::string_view(v.Key); }));
+static_assert(Distinct([](const TMediaValue& v) { return std::string_view(v.TicketElement); }));
+static_assert(std::ranges::all_of(kMediaValues, [](const TMediaValue& v) {
+  return v.Min <= v.Default && v.Default <= v.Max;
+}));
+
+}  // namespace
+
+const TMediaValue* FindMediaValue(std::string_view key) {
+  const auto* found =
+      std::ranges::find_if(kMediaValues, [key](const TMediaValue& v) { return key == v.Key; });
+  return found == kMediaValues.end() ? nullptr : found;
 }
 
 }  // namespace slabrip

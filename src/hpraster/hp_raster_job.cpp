@@ -70,7 +70,6 @@ std::int64_t THPRasterJob::Resolution() const {
 std::string THPRasterJob::BuildJobInfoXML() {
   if (Slab_ == nullptr || Slab_->RenderDPI == 0 || Settings_.PrinterModelId.empty()) return {};
   QueryPrinter(__LINE__);
-  const THPMediaValues& media = Settings_.Media;
   const std::string resolution = std::to_string(Resolution());
   std::string xml = kXmlHeader;
   xml += "<JobInfo>";
@@ -91,19 +90,14 @@ std::string THPRasterJob::BuildJobInfoXML() {
   AppendElement(xml, "PrinterResolution", resolution);
   AppendElement(xml, "VertResolution", resolution);
   xml += "</PrintMode>\r<MediaManagement>";
-  AppendElement(xml, "InputTension", FormatGeneral(media.InputTension));
-  xml += "<NavigableByOmas>false</NavigableByOmas>";
-  AppendElement(xml, "Cutter", Settings_.Cutter ? "true" : "false");
-  AppendElement(xml, "AdvanceFactor", FormatGeneral(media.AdvanceFactor));
-  AppendElement(xml, "Vacuum", FormatGeneral(media.Vacuum));
-  AppendElement(xml, "DryTemp", FormatGeneral(media.DryTemp));
-  AppendElement(xml, "CureTemp", FormatGeneral(media.CureTemp));
-  AppendElement(xml, "DryWarmUpOffsetTemp", FormatGeneral(media.DryWarmup));
-  AppendElement(xml, "CureWarmUpOffsetTemp", FormatGeneral(media.CureWarmup));
-  AppendElement(xml, "DryCoolDownOffsetTemp", FormatGeneral(media.DryCoolDown));
-  AppendElement(xml, "CureCoolDownOffsetTemp", FormatGeneral(media.CureCoolDown));
-  AppendElement(xml, "DryPowerMin", FormatGeneral(media.DryPowerMin));
-  AppendElement(xml, "HeatAirFlow", FormatGeneral(media.HeatAirFlow));
+  for (const TMediaValue& value : kMediaValues) {
+    AppendElement(xml, value.TicketElement, FormatGeneral(Settings_.Media.*value.Value));
+    // The ticket has the navigation and the cutter between the tension and the rest.
+    if (value.Value == &THPMediaValues::InputTension) {
+      xml += "<NavigableByOmas>false</NavigableByOmas>";
+      AppendElement(xml, "Cutter", Settings_.Cutter ? "true" : "false");
+    }
+  }
   AppendElement(xml, "MediaName", Settings_.MediaName);
   xml += "</MediaManagement></JobInfo>\r";
   return xml;

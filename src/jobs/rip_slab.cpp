@@ -2,7 +2,9 @@
 
 #include <fmt/format.h>
 #include <algorithm>
+#include <array>
 #include <limits>
+#include <variant>
 
 #include "base/ascii_case.h"
 #include "base/file_paths.h"
@@ -23,6 +25,98 @@ T ReadInRange(const TqlInifile& ini, std::string_view section, std::string_view 
   return value < std::numeric_limits<T>::min() || value > std::numeric_limits<T>::max()
              ? current
              : static_cast<T>(value);
+}
+
+// How [Info] holds a value. A key the file lacks, or whose text the field
+// cannot hold, keeps the field's value unless said otherwise.
+enum class TStored : std::uint8_t {
+  kText,
+  kInteger,       // decimal
+  kHostWindow,    // decimal; a missing key reads as 0, not as the field's value
+  kInt64,         // "$" and 16 hex digits
+  kFloat,         // as the float writer gives it: a float32, or a byte count (plain digits below 10^15)
+  kReadOnlyFlag,  // read as 0 or not; the status is saved without it
+};
+
+using TInfoField = std::variant<std::string TRipSlab::*, std::int32_t TRipSlab::*, std::int64_t TRipSlab::*,
+                                float TRipSlab::*, bool TRipSlab::*, TRipStatus TRipSlab::*>;
+
+struct TInfoKey {
+  std::string_view Name;
+  TInfoField Field;
+  TStored Stored;
+};
+
+// Each [Info] key, once: LoadFromFile reads them all, SaveStatus writes them
+// in this order (a key new to the file goes after the others, in this order).
+constexpr std::array<TInfoKey, 24> kInfoKeys = {{
+    {"SlabID", &TRipSlab::SlabID, TStored::kInt64},                       // the host's number for the slab
+    {"PrevFilename", &TRipSlab::PrevFilename, TStored::kText},            // the host's preview picture
+    {"PrnFilename", &TRipSlab::PrnFilename, TStored::kText},              // the print file (RipStatus 1, 3)
+    {"Jobname", &TRipSlab::Jobname, TStored::kText},                      // the print's name in the queue
+    {"Printer", &TRipSlab::Printer, TStored::kText},                      // the printer description file
+    {"PrintMode", &TRipSlab::PrintMode, TStored::kText},                  // the print mode's name
+    {"Zorder", &TRipSlab::Zorder, TStored::kInteger},                     // the host's; kept as read
+    {"MediaWidth", &TRipSlab::MediaWidth, TStored::kFloat},               // the sheet's width in millimetres
+    {"MediaHeight", &TRipSlab::MediaHeight, TStored::kFloat},             // and its length
+    {"XDPI", &TRipSlab::XDPI, TStored::kFloat},                           // the printer's resolution across
+    {"YDpi", &TRipSlab::YDpi, TStored::kFloat},                           // and along
+    {"RenderDPI", &TRipSlab::RenderDPI, TStored::kFloat},                 // the resolution drawn at
+    {"PrintMethod", &TRipSlab::PrintMethod, TStored::kInteger},           // the host's; kept as read
+    {"AlignMarks", &TRipSlab::AlignMarks, TStored::kInteger},             // which alignment marks are drawn
+    {"UseAutoCrop", &TRipSlab::UseAutoCrop, TStored::kReadOnlyFlag},      // the host's
+    {"RipWidth", &TRipSlab::RipWidth, TStored::kInteger},                 // the print in printer pixels
+    {"RipHeight", &TRipSlab::RipHeight, TStored::kInteger},               // and its rows
+    {"RenderWidth", &TRipSlab::RenderWidth, TStored::kInteger},           // the drawing in render pixels
+    {"RenderHeight", &TRipSlab::RenderHeight, TStored::kInteger},         // and its rows
+    {"RipStatus", &TRipSlab::RipStatus, TStored::kInteger},               // see TRipStatus
+    {"CurrPrnSize", &TRipSlab::CurrPrnSize, TStored::kFloat},             // bytes of printer data made
+    {"SentPrnSize", &TRipSlab::SentPrnSize, TStored::kFloat},             // bytes of it delivered
+    {"RipCurrRow", &TRipSlab::RipCurrRow, TStored::kInt64},               // printer rows done
+    {"CustomHostHwnd", &TRipSlab::CustomHostHwnd, TStored::kHostWindow},  // the host to tell; 0: none
+}};
+
+void ReadField(const TqlInifile& ini, const TInfoKey& key, std::string& field) {
+  field = ini.ReadString(kInfo, key.Name, field);
+}
+void ReadField(const TqlInifile& ini, const TInfoKey& key, float& field) {
+  field = ini.ReadFloat32(kInfo, key.Name, field);
+}
+void ReadField(const TqlInifile& ini, const TInfoKey& key, bool& field) {
+  field = ini.ReadBool(kInfo, key.Name, field);
+}
+void ReadField(const TqlInifile& ini, const TInfoKey& key, TRipStatus& field) {
+  field = static_cast<TRipStatus>(ReadInRange(ini, kInfo, key.Name, static_cast<std::uint8_t>(field)));
+}
+// An int32 field stored as an integer reads as the file's integers do ("$" and
+// at most 8 hex digits too); any other integer field reads any 64-bit number.
+template <class T>
+void ReadField(const TqlInifile& ini, const TInfoKey& key, T& field) {
+  if constexpr (std::is_same_v<T, std::int32_t>) {
+    if (key.Stored == TStored::kInteger || key.Stored == TStored::kHostWindow) {
+      field = ini.ReadInteger(kInfo, key.Name, key.Stored == TStored::kHostWindow ? 0 : field);
+      return;
+    }
+  }
+  field = ReadInRange(ini, kInfo, key.Name, field);
+}
+
+void WriteField(TqlInifile& ini, const TInfoKey& key, const std::string& field) {
+  ini.WriteString(kInfo, key.Name, field);
+}
+void WriteField(TqlInifile& ini, const TInfoKey& key, float field) { ini.WriteFloat(kInfo, key.Name, field); }
+void WriteField(TqlInifile&, const TInfoKey&, bool) {}  // kReadOnlyFlag
+void WriteField(TqlInifile& ini, const TInfoKey& key, TRipStatus field) {
+  ini.WriteInteger(kInfo, key.Name, StatusCode(field));
+}
+template <class T>
+void WriteField(TqlInifile& ini, const TInfoKey& key, T field) {
+  if (key.Stored == TStored::kFloat)
+    ini.WriteFloat(kInfo, key.Name, static_cast<double>(field));
+  else if (key.Stored == TStored::kInt64)
+    ini.WriteInt64(kInfo, key.Name, field);
+  else
+    ini.WriteInteger(kInfo, key.Name, field);
 }
 
 }  // namespace
@@ -57,31 +151,8 @@ bool TRipSlab::LoadFromFile(const std::string& path) {
 }
 
 void TRipSlab::ReadInfo(const TqlInifile& ini) {
-  SlabID = ini.ReadInt64(kInfo, "SlabID", SlabID);
-  PrevFilename = ini.ReadString(kInfo, "PrevFilename", PrevFilename);
-  PrnFilename = ini.ReadString(kInfo, "PrnFilename", PrnFilename);
-  Jobname = ini.ReadString(kInfo, "Jobname", Jobname);
-  Printer = ini.ReadString(kInfo, "Printer", Printer);
-  PrintMode = ini.ReadString(kInfo, "PrintMode", PrintMode);
-  Zorder = ini.ReadInteger(kInfo, "Zorder", Zorder);
-  MediaWidth = ini.ReadFloat32(kInfo, "MediaWidth", MediaWidth);
-  MediaHeight = ini.ReadFloat32(kInfo, "MediaHeight", MediaHeight);
-  XDPI = ini.ReadFloat32(kInfo, "XDPI", XDPI);
-  YDpi = ini.ReadFloat32(kInfo, "YDpi", YDpi);
-  RenderDPI = ini.ReadFloat32(kInfo, "RenderDPI", RenderDPI);
-  PrintMethod = ini.ReadInteger(kInfo, "PrintMethod", PrintMethod);
-  AlignMarks = ini.ReadInteger(kInfo, "AlignMarks", AlignMarks);
-  UseAutoCrop = ini.ReadBool(kInfo, "UseAutoCrop", UseAutoCrop);
-  RipStatus = static_cast<TRipStatus>(
-      ReadInRange<std::uint8_t>(ini, kInfo, "RipStatus", static_cast<std::uint8_t>(RipStatus)));
-  RipWidth = ini.ReadInteger(kInfo, "RipWidth", RipWidth);
-  RipHeight = ini.ReadInteger(kInfo, "RipHeight", RipHeight);
-  RenderWidth = ini.ReadInteger(kInfo, "RenderWidth", RenderWidth);
-  RenderHeight = ini.ReadInteger(kInfo, "RenderHeight", RenderHeight);
-  CurrPrnSize = ini.ReadInt64(kInfo, "CurrPrnSize", CurrPrnSize);
-  SentPrnSize = ini.ReadInt64(kInfo, "SentPrnSize", SentPrnSize);
-  RipCurrRow = ReadInRange<std::int32_t>(ini, kInfo, "RipCurrRow", RipCurrRow);
-  CustomHostHwnd = ini.ReadInteger(kInfo, "CustomHostHwnd", 0);
+  for (const TInfoKey& key : kInfoKeys)
+    std::visit([&](auto field) { ReadField(ini, key, this->*field); }, key.Field);
 
   AlignMarkCmd = ini.ReadString("AlignMarks", "AlignMarkCmd", AlignMarkCmd);
   AlignPosRot90 = ini.ReadInteger("AlignMarks", "AlignPosRot90", AlignPosRot90);
@@ -175,30 +246,8 @@ void TRipSlab::UpdateProgress() {
 void TRipSlab::SaveStatus() const {
   if (!FileExists(FileName)) return;
   TqlInifile ini(FileName);
-  ini.WriteInt64(kInfo, "SlabID", SlabID);
-  ini.WriteString(kInfo, "PrevFilename", PrevFilename);
-  ini.WriteString(kInfo, "PrnFilename", PrnFilename);
-  ini.WriteString(kInfo, "Jobname", Jobname);
-  ini.WriteString(kInfo, "Printer", Printer);
-  ini.WriteString(kInfo, "PrintMode", PrintMode);
-  ini.WriteInteger(kInfo, "Zorder", Zorder);
-  ini.WriteFloat(kInfo, "MediaWidth", MediaWidth);
-  ini.WriteFloat(kInfo, "MediaHeight", MediaHeight);
-  ini.WriteFloat(kInfo, "XDPI", XDPI);
-  ini.WriteFloat(kInfo, "YDpi", YDpi);
-  ini.WriteFloat(kInfo, "RenderDPI", RenderDPI);
-  ini.WriteInteger(kInfo, "PrintMethod", PrintMethod);
-  ini.WriteInteger(kInfo, "AlignMarks", AlignMarks);
-  ini.WriteInteger(kInfo, "RipWidth", RipWidth);
-  ini.WriteInteger(kInfo, "RipHeight", RipHeight);
-  ini.WriteInteger(kInfo, "RenderWidth", RenderWidth);
-  ini.WriteInteger(kInfo, "RenderHeight", RenderHeight);
-  ini.WriteInteger(kInfo, "RipStatus", StatusCode(RipStatus));
-  // Byte counts go through the float writer, which gives plain integers below 10^15.
-  ini.WriteFloat(kInfo, "CurrPrnSize", static_cast<double>(CurrPrnSize));
-  ini.WriteFloat(kInfo, "SentPrnSize", static_cast<double>(SentPrnSize));
-  ini.WriteInt64(kInfo, "RipCurrRow", RipCurrRow);
-  ini.WriteInteger(kInfo, "CustomHostHwnd", CustomHostHwnd);
+  for (const TInfoKey& key : kInfoKeys)
+    std::visit([&](auto field) { WriteField(ini, key, this->*field); }, key.Field);
   ini.UpdateFile();
 }
 

@@ -60,6 +60,7 @@ class TRipSlab : public TRefObj {
   /// Lines of [SnapShot_PrinterData] and [SnapShot_MediaPreset] with '<' read as '['.
   std::optional<std::vector<std::string>> PrinterDataSnapshot;
   std::optional<std::vector<std::string>> MediaPresetSnapshot;
+  // Most of these are keys of [Info]; what each means and how the file holds it: kInfoKeys in rip_slab.cpp.
   std::int32_t CustomHostHwnd = 0;
   std::string FileName;
   std::string PrevFilename;
