@@ -1,6 +1,5 @@
 #include "base/affine.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace slabrip {
@@ -41,12 +40,7 @@ TRectF TMatrixObj::MapRect(const TRectF& r) const {
   const TPointF corners[4] = {MapPoint({r.MinX, r.MinY}), MapPoint({r.MaxX, r.MinY}),
                               MapPoint({r.MinX, r.MaxY}), MapPoint({r.MaxX, r.MaxY})};
   TRectF box{corners[0].X, corners[0].Y, corners[0].X, corners[0].Y};
-  for (const TPointF& c : corners) {
-    box.MinX = std::min(box.MinX, c.X);
-    box.MinY = std::min(box.MinY, c.Y);
-    box.MaxX = std::max(box.MaxX, c.X);
-    box.MaxY = std::max(box.MaxY, c.Y);
-  }
+  for (const TPointF& c : corners) box.Include(c);
   return box;
 }
 

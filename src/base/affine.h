@@ -1,26 +1,11 @@
-// Points, rectangles and affine transforms in float32, as stored files hold them.
+// Affine transforms in float32, as stored files hold them.
 #pragma once
 
 #include <array>
 
+#include "base/geometry.h"
+
 namespace slabrip {
-
-struct TPointF {
-  float X = 0;
-  float Y = 0;
-  friend bool operator==(const TPointF&, const TPointF&) = default;
-};
-
-/// MinX, MinY, MaxX, MaxY.
-struct TRectF {
-  float MinX = 0;
-  float MinY = 0;
-  float MaxX = 0;
-  float MaxY = 0;
-  /// True unless MaxX > MinX and MaxY > MinY.
-  bool IsEmpty() const { return !(MaxX > MinX && MaxY > MinY); }
-  friend bool operator==(const TRectF&, const TRectF&) = default;
-};
 
 /// x' = x·M11 + y·M21 + Dx, y' = x·M12 + y·M22 + Dy; stored in the order
 /// Dx, Dy, M11, M12, M21, M22.
