@@ -45,7 +45,9 @@ struct TRect {
   friend bool operator==(const TRect&, const TRect&) = default;
 };
 
+using TRectI = TRect<int>;
 /// As stored files hold rectangles.
 using TRectF = TRect<float>;
+using TRectD = TRect<double>;
 
 }  // namespace slabrip

@@ -112,8 +112,8 @@ TCairoPattern TexturePattern(const TBitmap32& texture, const TParallelogram& dev
 
 TCairoPattern TexturePattern(const TBitmap32& texture, const TParallelogram& device, TTextureWrap wrap,
                              const TRectI& texels) {
-  const int width = texels.Right - texels.Left;
-  const int height = texels.Bottom - texels.Top;
+  const int width = texels.Width();
+  const int height = texels.Height();
   if (width <= 0 || height <= 0 || IsDegenerate(device)) return nullptr;
   TCairoSurface surface = SurfaceOver(texture, texels);
   if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
@@ -132,8 +132,8 @@ TCairoPattern TexturePattern(const TBitmap32& texture, const TParallelogram& dev
   const auto h = static_cast<double>(texture.Height());
   // cairo's pattern matrix goes from user space into the texture, here its part.
   cairo_matrix_t toTexture = MatrixBetween(device, {{{0, 0}, {w, 0}, {0, h}}});
-  toTexture.x0 -= texels.Left;
-  toTexture.y0 -= texels.Top;
+  toTexture.x0 -= texels.MinX;
+  toTexture.y0 -= texels.MinY;
   cairo_pattern_t* pattern = cairo_pattern_create_for_surface(surface.get());
   cairo_pattern_set_extend(pattern, extend);
   cairo_pattern_set_filter(pattern, CAIRO_FILTER_GOOD);

@@ -13,12 +13,6 @@
 
 namespace slabrip {
 
-/// A device-space rectangle.
-struct TRectD {
-  double Left = 0, Top = 0, Right = 0, Bottom = 0;
-  bool IsEmpty() const { return !(Right > Left && Bottom > Top); }
-};
-
 /// A parallelogram: origin, first corner, second corner.
 using TParallelogram = std::array<TPointD, 3>;
 

@@ -271,22 +271,17 @@ TCairoPattern EllipticalPattern(const TStops& stops, bool gamma, const TParallel
 
 TRectD BoundingBox(std::span<const TPointD> points) {
   TRectD box{points[0].X, points[0].Y, points[0].X, points[0].Y};
-  for (const TPointD& p : points) {
-    box.Left = std::min(box.Left, p.X);
-    box.Top = std::min(box.Top, p.Y);
-    box.Right = std::max(box.Right, p.X);
-    box.Bottom = std::max(box.Bottom, p.Y);
-  }
+  for (const TPointD& p : points) box.Include(p);
   return box;
 }
 
 // The whole device pixels that cover the part of `box` inside the clip;
 // nothing when that part is empty or too large to draw.
 std::optional<TRectI> DrawnArea(const TRectD& box, const TRectD& clip) {
-  const double left = std::floor(std::max(box.Left, clip.Left));
-  const double top = std::floor(std::max(box.Top, clip.Top));
-  const double right = std::ceil(std::min(box.Right, clip.Right));
-  const double bottom = std::ceil(std::min(box.Bottom, clip.Bottom));
+  const double left = std::floor(std::max(box.MinX, clip.MinX));
+  const double top = std::floor(std::max(box.MinY, clip.MinY));
+  const double right = std::ceil(std::min(box.MaxX, clip.MaxX));
+  const double bottom = std::ceil(std::min(box.MaxY, clip.MaxY));
   const double width = right - left;
   const double height = bottom - top;
   if (!(width > 0 && height > 0 && width <= kMaxImageSide && height <= kMaxImageSide &&
@@ -300,8 +295,8 @@ std::optional<TRectI> DrawnArea(const TRectD& box, const TRectD& clip) {
 // coordinates of their centres, placed at its device position.
 template <class PixelOf>
 TCairoPattern DrawnPattern(const TRectI& area, const cairo_matrix_t& toGradient, PixelOf pixelOf) {
-  const int width = area.Right - area.Left;
-  const int height = area.Bottom - area.Top;
+  const int width = area.Width();
+  const int height = area.Height();
   TCairoSurface surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
   if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
   cairo_surface_flush(surface.get());
@@ -310,9 +305,9 @@ TCairoPattern DrawnPattern(const TRectI& area, const cairo_matrix_t& toGradient,
   const cairo_matrix_t& m = toGradient;
   for (int y = 0; y < height; ++y) {
     auto* row = reinterpret_cast<TColor32*>(data + static_cast<std::size_t>(y) * stride);
-    const double py = area.Top + y + 0.5;
+    const double py = area.MinY + y + 0.5;
     for (int x = 0; x < width; ++x) {
-      const double px = area.Left + x + 0.5;
+      const double px = area.MinX + x + 0.5;
       row[x] = pixelOf(m.xx * px + m.xy * py + m.x0, m.yx * px + m.yy * py + m.y0);
     }
   }
@@ -321,7 +316,7 @@ TCairoPattern DrawnPattern(const TRectI& area, const cairo_matrix_t& toGradient,
   cairo_pattern_set_extend(pattern, CAIRO_EXTEND_NONE);
   cairo_pattern_set_filter(pattern, CAIRO_FILTER_GOOD);
   cairo_matrix_t toBitmap;
-  cairo_matrix_init_translate(&toBitmap, -area.Left, -area.Top);
+  cairo_matrix_init_translate(&toBitmap, -area.MinX, -area.MinY);
   cairo_pattern_set_matrix(pattern, &toBitmap);
   return TCairoPattern(pattern);
 }
