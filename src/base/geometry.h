@@ -1,7 +1,8 @@
-// Points and rectangles in int, float and double.
+// Points, rectangles and parallelograms in int, float and double.
 #pragma once
 
 #include <algorithm>
+#include <array>
 
 namespace slabrip {
 
@@ -49,5 +50,13 @@ using TRectI = TRect<int>;
 /// As stored files hold rectangles.
 using TRectF = TRect<float>;
 using TRectD = TRect<double>;
+
+/// A parallelogram: origin, first corner, second corner (the fourth corner
+/// is first + second - origin).
+template <class T>
+using TParallelogram = std::array<TPoint<T>, 3>;
+
+using TParallelogramF = TParallelogram<float>;
+using TParallelogramD = TParallelogram<double>;
 
 }  // namespace slabrip

@@ -207,7 +207,7 @@ void TcmfRender::FillPath(cairo_pattern_t* pattern, cairo_fill_rule_t rule) {
                rule);
 }
 
-void TcmfRender::FillImage(const TBitmap32& image, const TParallelogram& device) {
+void TcmfRender::FillImage(const TBitmap32& image, const TParallelogramD& device) {
   if (image.Width() <= kMaxCairoSide && image.Height() <= kMaxCairoSide) {
     if (const auto pattern = TexturePattern(image, device, TTextureWrap::kClamp))
       FillPath(pattern.get(), CAIRO_FILL_RULE_WINDING);
@@ -217,8 +217,8 @@ void TcmfRender::FillImage(const TBitmap32& image, const TParallelogram& device)
   }
   // Too large for cairo: each strip draws from the part of the image under it,
   // with room for the filter, in columns narrow enough for that part to fit.
-  const cairo_matrix_t toImage = MatrixBetween(
-      device, {{{0, 0}, {static_cast<double>(image.Width()), 0}, {0, static_cast<double>(image.Height())}}});
+  const cairo_matrix_t toImage = CairoMatrix(TransformBetween(
+      device, {{{0, 0}, {static_cast<double>(image.Width()), 0}, {0, static_cast<double>(image.Height())}}}));
   const double texelsAcross = std::abs(toImage.xx) + std::abs(toImage.yx);
   const double texelsDown = std::abs(toImage.xy) + std::abs(toImage.yy);
   const int margin = static_cast<int>(std::ceil(std::max({texelsAcross, texelsDown, 1.0}))) + 2;
@@ -316,9 +316,9 @@ void TcmfRender::DrawGeometry(const TcmfGeo& geo) {
   }
 }
 
-TParallelogram TcmfRender::DeviceParallelogram(const std::array<TPointF, 3>& points,
-                                               const TAffine& matrix) const {
-  TParallelogram device;
+TParallelogramD TcmfRender::DeviceParallelogram(const std::array<TPointF, 3>& points,
+                                                const TAffine& matrix) const {
+  TParallelogramD device;
   for (std::size_t i = 0; i < 3; ++i) {
     const TPointF p = matrix.Map(points[i]);
     device[i] = {p.X, p.Y};
