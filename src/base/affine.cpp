@@ -1,52 +1,83 @@
 #include "base/affine.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace slabrip {
 
-TAffine Compose(const TAffine& a, const TAffine& b) {
-  // b(a(p)): the linear parts multiply, a's offset goes through b.
-  const double m11 = double{a.M11} * b.M11 + double{a.M12} * b.M21;
-  const double m12 = double{a.M11} * b.M12 + double{a.M12} * b.M22;
-  const double m21 = double{a.M21} * b.M11 + double{a.M22} * b.M21;
-  const double m22 = double{a.M21} * b.M12 + double{a.M22} * b.M22;
-  const double dx = double{a.Dx} * b.M11 + double{a.Dy} * b.M21 + b.Dx;
-  const double dy = double{a.Dx} * b.M12 + double{a.Dy} * b.M22 + b.Dy;
-  return {static_cast<float>(dx),  static_cast<float>(dy),  static_cast<float>(m11),
-          static_cast<float>(m12), static_cast<float>(m21), static_cast<float>(m22)};
+namespace {
+
+TPointD Widened(TPointF p) { return {p.X, p.Y}; }
+
+TParallelogramD Widened(const TParallelogramF& p) { return {Widened(p[0]), Widened(p[1]), Widened(p[2])}; }
+
+}  // namespace
+
+bool IsDegenerate(double determinant) {
+  return !(std::abs(determinant) >= kMinDeterminant) || !std::isfinite(determinant);
 }
 
-TAffine TransformBetween(const std::array<TPointF, 3>& from, const std::array<TPointF, 3>& to) {
-  // The frame's axes as columns; the inverse of `from`'s frame followed by `to`'s.
-  const double ax = double{from[1].X} - from[0].X, ay = double{from[1].Y} - from[0].Y;
-  const double bx = double{from[2].X} - from[0].X, by = double{from[2].Y} - from[0].Y;
-  const double det = ax * by - bx * ay;
-  if (!(std::abs(det) >= 1e-10) || !std::isfinite(det)) return {};
-  const double cx = double{to[1].X} - to[0].X, cy = double{to[1].Y} - to[0].Y;
-  const double dx = double{to[2].X} - to[0].X, dy = double{to[2].Y} - to[0].Y;
-  // Inverse of [[ax, bx], [ay, by]] applied first, then [[cx, dx], [cy, dy]].
-  const double i11 = by / det, i12 = -bx / det, i21 = -ay / det, i22 = ax / det;
-  const double m11 = cx * i11 + dx * i21;  // x' = x*m11 + y*m21 + ...
-  const double m21 = cx * i12 + dx * i22;
-  const double m12 = cy * i11 + dy * i21;
-  const double m22 = cy * i12 + dy * i22;
-  const double ox = to[0].X - (from[0].X * m11 + from[0].Y * m21);
-  const double oy = to[0].Y - (from[0].X * m12 + from[0].Y * m22);
-  return {static_cast<float>(ox),  static_cast<float>(oy),  static_cast<float>(m11),
-          static_cast<float>(m12), static_cast<float>(m21), static_cast<float>(m22)};
+double Determinant(const TAffineD& m) { return m.M11 * m.M22 - m.M12 * m.M21; }
+
+double Determinant(const TParallelogramD& p) {
+  const TPointD a = p[1] - p[0];
+  const TPointD b = p[2] - p[0];
+  return a.X * b.Y - b.X * a.Y;
 }
+
+// A corner that is not finite makes a side, and so the determinant, not finite.
+bool IsDegenerate(const TParallelogramD& p) { return IsDegenerate(Determinant(p)); }
+
+TAffine Narrowed(const TAffineD& m) {
+  return {static_cast<float>(m.Dx),  static_cast<float>(m.Dy),  static_cast<float>(m.M11),
+          static_cast<float>(m.M12), static_cast<float>(m.M21), static_cast<float>(m.M22)};
+}
+
+TAffineD Compose(const TAffineD& a, const TAffineD& b) {
+  // b(a(p)): the linear parts multiply, a's offset goes through b.
+  return {a.Dx * b.M11 + a.Dy * b.M21 + b.Dx, a.Dx * b.M12 + a.Dy * b.M22 + b.Dy,
+          a.M11 * b.M11 + a.M12 * b.M21,      a.M11 * b.M12 + a.M12 * b.M22,
+          a.M21 * b.M11 + a.M22 * b.M21,      a.M21 * b.M12 + a.M22 * b.M22};
+}
+
+TAffine Compose(const TAffine& a, const TAffine& b) { return Narrowed(Compose(Widened(a), Widened(b))); }
+
+TAffineD TransformBetween(const TParallelogramD& from, const TParallelogramD& to) {
+  const double det = Determinant(from);
+  if (IsDegenerate(det)) return {};
+  // Linear part: the sides of `to` times the inverse of the sides of `from`;
+  // the offset then carries the origin of `from` onto that of `to`.
+  const TPointD a = from[1] - from[0];
+  const TPointD b = from[2] - from[0];
+  const TPointD c = to[1] - to[0];
+  const TPointD d = to[2] - to[0];
+  TAffineD m;
+  m.M11 = (c.X * b.Y - d.X * a.Y) / det;
+  m.M21 = (d.X * a.X - c.X * b.X) / det;
+  m.M12 = (c.Y * b.Y - d.Y * a.Y) / det;
+  m.M22 = (d.Y * a.X - c.Y * b.X) / det;
+  m.Dx = to[0].X - (m.M11 * from[0].X + m.M21 * from[0].Y);
+  m.Dy = to[0].Y - (m.M12 * from[0].X + m.M22 * from[0].Y);
+  return m;
+}
+
+TAffine TransformBetween(const TParallelogramF& from, const TParallelogramF& to) {
+  return Narrowed(TransformBetween(Widened(from), Widened(to)));
+}
+
+TAffineD Inverted(const TAffineD& m) {
+  const double det = Determinant(m);
+  if (IsDegenerate(det)) return {};
+  const double i11 = m.M22 / det, i12 = -m.M12 / det, i21 = -m.M21 / det, i22 = m.M11 / det;
+  return {-(m.Dx * i11 + m.Dy * i21), -(m.Dx * i12 + m.Dy * i22), i11, i12, i21, i22};
+}
+
+TAffine Inverted(const TAffine& m) { return Narrowed(Inverted(Widened(m))); }
 
 TRectF TMatrixObj::MapRect(const TRectF& r) const {
   const TPointF corners[4] = {MapPoint({r.MinX, r.MinY}), MapPoint({r.MaxX, r.MinY}),
                               MapPoint({r.MinX, r.MaxY}), MapPoint({r.MaxX, r.MaxY})};
   TRectF box{corners[0].X, corners[0].Y, corners[0].X, corners[0].Y};
-  for (const TPointF& c : corners) {
-    box.MinX = std::min(box.MinX, c.X);
-    box.MinY = std::min(box.MinY, c.Y);
-    box.MaxX = std::max(box.MaxX, c.X);
-    box.MaxY = std::max(box.MaxY, c.Y);
-  }
+  for (const TPointF& c : corners) box.Include(c);
   return box;
 }
 

@@ -56,14 +56,14 @@ double Rise(std::int64_t d) { return d < 0 ? 0 : std::min(1.0, (static_cast<doub
 TRectI Clip(const TBitmap32& box, std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom) {
   const auto cut = [](std::int64_t v, int hi) { return static_cast<int>(std::clamp<std::int64_t>(v, 0, hi)); };
   TRectI r{cut(left, box.Width()), cut(top, box.Height()), cut(right, box.Width()), cut(bottom, box.Height())};
-  if (r.Right < r.Left) r.Right = r.Left;
-  if (r.Bottom < r.Top) r.Bottom = r.Top;
+  if (r.MaxX < r.MinX) r.MaxX = r.MinX;
+  if (r.MaxY < r.MinY) r.MaxY = r.MinY;
   return r;
 }
 
 void FillRect(TBitmap32& box, const TRectI& r, TColor32 colour) {
-  const TRectI c = Clip(box, r.Left, r.Top, r.Right, r.Bottom);
-  for (int y = c.Top; y < c.Bottom; ++y) std::fill(box.Row(y) + c.Left, box.Row(y) + c.Right, colour);
+  const TRectI c = Clip(box, r.MinX, r.MinY, r.MaxX, r.MaxY);
+  for (int y = c.MinY; y < c.MaxY; ++y) std::fill(box.Row(y) + c.MinX, box.Row(y) + c.MaxX, colour);
 }
 
 // A sunken edge with a soft shadow cast inwards by the top and left sides.
@@ -88,15 +88,15 @@ void DrawFrame(TBitmap32& box) {
 
 // A shadow of `r` fading out over kShadowDepth pixels below and to the right of it.
 void DrawDropShadow(TBitmap32& box, const TRectI& r) {
-  const TRectI area = Clip(box, r.Left, r.Top, std::int64_t{r.Right} + kShadowDepth,
-                           std::int64_t{r.Bottom} + kShadowDepth);
-  for (int y = area.Top; y < area.Bottom; ++y) {
-    const double cy = std::min(Rise(y - std::int64_t{r.Top}), y < r.Bottom ? 1.0 : Falloff(y - std::int64_t{r.Bottom}));
+  const TRectI area = Clip(box, r.MinX, r.MinY, std::int64_t{r.MaxX} + kShadowDepth,
+                           std::int64_t{r.MaxY} + kShadowDepth);
+  for (int y = area.MinY; y < area.MaxY; ++y) {
+    const double cy = std::min(Rise(y - std::int64_t{r.MinY}), y < r.MaxY ? 1.0 : Falloff(y - std::int64_t{r.MaxY}));
     TColor32* row = box.Row(y);
-    for (int x = area.Left; x < area.Right; ++x) {
-      if (x < r.Right && y < r.Bottom) continue;  // under the picture
+    for (int x = area.MinX; x < area.MaxX; ++x) {
+      if (x < r.MaxX && y < r.MaxY) continue;  // under the picture
       const double cx =
-          std::min(Rise(x - std::int64_t{r.Left}), x < r.Right ? 1.0 : Falloff(x - std::int64_t{r.Right}));
+          std::min(Rise(x - std::int64_t{r.MinX}), x < r.MaxX ? 1.0 : Falloff(x - std::int64_t{r.MaxX}));
       row[x] = Darken(row[x], kPictureShadowOpacity * cx * cy);
     }
   }
@@ -124,9 +124,9 @@ std::optional<TBitmap32> LoadPicture(const std::string& slabPath) {
 void StretchPicture(TBitmap32& box, const TBitmap32& picture, const TRectI& r) {
   StretchInto(box, picture, r);
   // Rounding in the filter can leave the alpha a step short of opaque.
-  const TRectI c = Clip(box, r.Left, r.Top, r.Right, r.Bottom);
-  for (int y = c.Top; y < c.Bottom; ++y)
-    for (int x = c.Left; x < c.Right; ++x) box.Row(y)[x] |= 0xFF000000u;
+  const TRectI c = Clip(box, r.MinX, r.MinY, r.MaxX, r.MaxY);
+  for (int y = c.MinY; y < c.MaxY; ++y)
+    for (int x = c.MinX; x < c.MaxX; ++x) box.Row(y)[x] |= 0xFF000000u;
 }
 
 }  // namespace
@@ -149,7 +149,7 @@ TRectI DrawPreview(TBitmap32& box, const std::string& slabPath) {
   std::optional<TBitmap32> picture = LoadPicture(slabPath);
   if (!picture) return {0, 0, 1, 1};
   const TRectI r = FitPreviewRect(box.Width(), box.Height(), picture->Width(), picture->Height());
-  if (r.Right > r.Left && r.Bottom > r.Top) {
+  if (r.MaxX > r.MinX && r.MaxY > r.MinY) {
     DrawDropShadow(box, r);
     StretchPicture(box, *picture, r);
   }
@@ -158,8 +158,8 @@ TRectI DrawPreview(TBitmap32& box, const std::string& slabPath) {
 
 void CoverPreview(TBitmap32& box, const TRectI& rect, double progress) {
   const double p = std::isnan(progress) ? 0.0 : std::clamp(progress, 0.0, 1.0);
-  const int top = RoundToInt32(rect.Top * p + (1 - p) * rect.Bottom);
-  FillRect(box, {rect.Left, top, rect.Right, rect.Bottom}, kCover);
+  const int top = RoundToInt32(rect.MinY * p + (1 - p) * rect.MaxY);
+  FillRect(box, {rect.MinX, top, rect.MaxX, rect.MaxY}, kCover);
 }
 
 }  // namespace slabrip

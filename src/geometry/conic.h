@@ -3,17 +3,9 @@
 
 #include <cmath>
 
+#include "base/geometry.h"
+
 namespace slabrip {
-
-/// A point in double precision for geometry work.
-struct TPointD {
-  double X = 0;
-  double Y = 0;
-};
-
-inline TPointD operator+(TPointD a, TPointD b) { return {a.X + b.X, a.Y + b.Y}; }
-inline TPointD operator-(TPointD a, TPointD b) { return {a.X - b.X, a.Y - b.Y}; }
-inline TPointD operator*(double k, TPointD a) { return {k * a.X, k * a.Y}; }
 
 /// P0 (start), P1 (control) with weight W, P2 (end). Weight 1 is the
 /// quadratic Bezier, 0 the chord.

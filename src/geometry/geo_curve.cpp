@@ -36,42 +36,18 @@ void StoreF32(std::uint8_t* p, float v) { StoreLe(p, v); }
 double Dot(TPointD a, TPointD b) { return a.X * b.X + a.Y * b.Y; }
 double Cross(TPointD a, TPointD b) { return a.X * b.Y - a.Y * b.X; }
 
-// The float matrix applied in double, so that chains of mappings lose nothing.
-TPointD Map(const TAffine& m, TPointD p) {
-  return {p.X * m.M11 + p.Y * m.M21 + m.Dx, p.X * m.M12 + p.Y * m.M22 + m.Dy};
+// Bounds gathered in double from the inverted box; NaN coordinates leave them unchanged.
+constexpr TRectD kNoBounds{kEmptyMin, kEmptyMin, kEmptyMax, kEmptyMax};
+
+void Include(TRectD& box, const TRectF& r) {
+  box.Include({r.MinX, r.MinY});
+  box.Include({r.MaxX, r.MaxY});
 }
 
-TAffine Inverted(const TAffine& m) {
-  const double det = static_cast<double>(m.M11) * m.M22 - static_cast<double>(m.M12) * m.M21;
-  if (!(std::abs(det) >= 1e-10) || !std::isfinite(det)) return {};
-  const double i11 = m.M22 / det, i12 = -m.M12 / det, i21 = -m.M21 / det, i22 = m.M11 / det;
-  return {static_cast<float>(-(m.Dx * i11 + m.Dy * i21)),
-          static_cast<float>(-(m.Dx * i12 + m.Dy * i22)),
-          static_cast<float>(i11),
-          static_cast<float>(i12),
-          static_cast<float>(i21),
-          static_cast<float>(i22)};
+TRectF Narrowed(const TRectD& r) {
+  return {static_cast<float>(r.MinX), static_cast<float>(r.MinY), static_cast<float>(r.MaxX),
+          static_cast<float>(r.MaxY)};
 }
-
-// Bounds gathered in double; NaN coordinates leave them unchanged.
-struct TBox {
-  double MinX = kEmptyMin, MinY = kEmptyMin, MaxX = kEmptyMax, MaxY = kEmptyMax;
-
-  void Add(TPointD p) {
-    MinX = std::min(MinX, p.X);
-    MinY = std::min(MinY, p.Y);
-    MaxX = std::max(MaxX, p.X);
-    MaxY = std::max(MaxY, p.Y);
-  }
-  void Add(const TRectF& r) {
-    Add(TPointD{r.MinX, r.MinY});
-    Add(TPointD{r.MaxX, r.MaxY});
-  }
-  TRectF Rect() const {
-    return {static_cast<float>(MinX), static_cast<float>(MinY), static_cast<float>(MaxX),
-            static_cast<float>(MaxY)};
-  }
-};
 
 // Calls take(t) for the real roots of a t^2 + b t + c strictly inside (0, 1).
 template <class TTake>
@@ -92,9 +68,9 @@ void RootsInside(double a, double b, double c, const TTake& take) {
   inside(c / q);
 }
 
-void AddConicExtent(const TConic& conic, TBox& box) {
-  box.Add(conic.P0);
-  box.Add(conic.P2);
+void AddConicExtent(const TConic& conic, TRectD& box) {
+  box.Include(conic.P0);
+  box.Include(conic.P2);
   // A coordinate is N(t) / D(t) with D = 1 + d1 t + d2 t^2 and, taking the
   // start as origin, N = n1 t + n2 t^2. N'D - ND' has no cubic term, leaving
   // (n2 d1 - n1 d2) t^2 + 2 n2 t + n1.
@@ -103,7 +79,7 @@ void AddConicExtent(const TConic& conic, TBox& box) {
   const TPointD p1 = conic.P1 - conic.P0, p2 = conic.P2 - conic.P0;
   for (const auto& [c1, c2] : {std::pair{p1.X, p2.X}, std::pair{p1.Y, p2.Y}}) {
     const double n1 = 2 * w * c1, n2 = c2 - 2 * w * c1;
-    RootsInside(n2 * d1 - n1 * d2, 2 * n2, n1, [&](double t) { box.Add(conic.At(t)); });
+    RootsInside(n2 * d1 - n1 * d2, 2 * n2, n1, [&](double t) { box.Include(conic.At(t)); });
   }
 }
 
@@ -157,7 +133,7 @@ bool IsControl(const TGeoCurve& curve, int i) { return (curve.Point(i).Flags & k
 auto PointMapper(const TGeoCurve& curve, const TAffine* view) {
   return [&curve, view](int i) {
     const TPointD p = curve.MappedPoint(i);
-    return view ? Map(*view, p) : p;
+    return view ? Widened(*view).Map(p) : p;
   };
 }
 
@@ -221,18 +197,18 @@ std::vector<TGeoSegment> ContourSegments(const TGeoCurve& curve, const TGeoConto
 
 template <class TMapper>
 TRectF ContourBounds(const TGeoCurve& curve, const TGeoContour& contour, const TMapper& map) {
-  TBox box;
+  TRectD box = kNoBounds;
   for (int i = contour.First; i <= contour.Last; ++i)
-    if (!IsControl(curve, i)) box.Add(map(i));
+    if (!IsControl(curve, i)) box.Include(map(i));
   WalkContour(curve, contour, map, [&box](const TGeoSegment& s) {
     if (s.IsConic) {
       AddConicExtent({s.Start, s.Control, s.End, s.Weight}, box);
     } else {
-      box.Add(s.Start);
-      box.Add(s.End);
+      box.Include(s.Start);
+      box.Include(s.End);
     }
   });
-  return box.Rect();
+  return Narrowed(box);
 }
 
 }  // namespace
@@ -300,7 +276,7 @@ TGeoCurve::TGeoCurve(const TGeoCurveHeader& header, std::vector<TGeoPoint> point
 
 TPointD TGeoCurve::MappedPoint(int i) const {
   const TGeoPoint& p = Point(i);
-  return Map(Header_.Matrix, {p.X, p.Y});
+  return Widened(Header_.Matrix).Map({p.X, p.Y});
 }
 
 std::optional<int> TGeoCurve::NextPoint(const TGeoContour& contour, int i) const {
@@ -353,15 +329,15 @@ void TGeoCurve::MarkSmoothJoins() {
 void TGeoCurve::ComputeBounds() {
   const auto inCurve = [this](int i) { return TPointD{Point(i).X, Point(i).Y}; };
   const auto inDocument = PointMapper(*this, nullptr);
-  TBox curveBox, documentBox;
+  TRectD curveBox = kNoBounds, documentBox = kNoBounds;
   for (TGeoContour& contour : Contours_) {
     contour.CurveBounds = ContourBounds(*this, contour, inCurve);
     contour.DocumentBounds = ContourBounds(*this, contour, inDocument);
-    curveBox.Add(contour.CurveBounds);
-    documentBox.Add(contour.DocumentBounds);
+    Include(curveBox, contour.CurveBounds);
+    Include(documentBox, contour.DocumentBounds);
   }
-  CurveBounds_ = curveBox.Rect();
-  DocumentBounds_ = documentBox.Rect();
+  CurveBounds_ = Narrowed(curveBox);
+  DocumentBounds_ = Narrowed(documentBox);
 }
 
 std::vector<TGeoSegment> TGeoCurve::Segments(const TGeoContour& contour, const TAffine* view) const {
@@ -394,9 +370,9 @@ void FlattenConic(const TConic& conic, double tolerance, TGeoPath& path) {
 }
 
 TRectF ConicBounds(const TConic& conic) {
-  TBox box;
+  TRectD box = kNoBounds;
   AddConicExtent(conic, box);
-  return box.Rect();
+  return Narrowed(box);
 }
 
 std::vector<std::unique_ptr<TGeoCurve>> ReadContourCutFile(std::string_view bytes) {

@@ -97,7 +97,7 @@ class TGeoCurve {
 
   const TGeoCurveHeader& Header() const { return Header_; }
   const TAffine& Matrix() const { return Header_.Matrix; }
-  /// The inverse of the curve matrix (identity when its determinant is below 1e-10).
+  /// The inverse of the curve matrix (identity when the matrix is degenerate).
   const TAffine& InverseMatrix() const { return Inverse_; }
   bool AllClosed() const { return Header_.AllClosed(); }
 

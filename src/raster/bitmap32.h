@@ -5,18 +5,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/geometry.h"
+
 namespace slabrip {
 
 /// One pixel: 0xAARRGGBB as a word, so bytes B, G, R, A in memory.
 using TColor32 = std::uint32_t;
-
-/// Integer pixel rectangle, right and bottom exclusive.
-struct TRectI {
-  int Left = 0;
-  int Top = 0;
-  int Right = 0;
-  int Bottom = 0;
-};
 
 /// Rows top to bottom, stride 4 x width, no padding: the layout cairo's
 /// ARGB32 surfaces use, so they can draw on the same pixels.

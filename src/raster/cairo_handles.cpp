@@ -7,9 +7,9 @@ TCairoSurface SurfaceOver(TBitmap32& bitmap) { return SurfaceOver(bitmap, bitmap
 TCairoSurface SurfaceOver(const TBitmap32& bitmap) { return SurfaceOver(bitmap, bitmap.Bounds()); }
 
 TCairoSurface SurfaceOver(TBitmap32& bitmap, const TRectI& area) {
-  auto* first = reinterpret_cast<unsigned char*>(bitmap.Row(area.Top) + area.Left);
-  return TCairoSurface(cairo_image_surface_create_for_data(first, CAIRO_FORMAT_ARGB32, area.Right - area.Left,
-                                                           area.Bottom - area.Top, bitmap.Stride()));
+  auto* first = reinterpret_cast<unsigned char*>(bitmap.Row(area.MinY) + area.MinX);
+  return TCairoSurface(cairo_image_surface_create_for_data(first, CAIRO_FORMAT_ARGB32, area.MaxX - area.MinX,
+                                                           area.MaxY - area.MinY, bitmap.Stride()));
 }
 
 TCairoSurface SurfaceOver(const TBitmap32& bitmap, const TRectI& area) {

@@ -78,7 +78,7 @@ class TPassFilter {
 // other copied (source and `where` have the same extent along it).
 void Pass(const TBitmap32& source, TBitmap32& target, const TRectI& where, bool horizontal) {
   const int sourceLength = horizontal ? source.Width() : source.Height();
-  const int targetLength = horizontal ? where.Right - where.Left : where.Bottom - where.Top;
+  const int targetLength = horizontal ? where.MaxX - where.MinX : where.MaxY - where.MinY;
   const int across = horizontal ? source.Height() : source.Width();
   const double scale = static_cast<double>(sourceLength) / targetLength;
   const int margin = static_cast<int>(std::ceil(3 * std::max(scale, 1.0))) + 2;
@@ -92,8 +92,8 @@ void Pass(const TBitmap32& source, TBitmap32& target, const TRectI& where, bool 
       const int s1 = std::min(sourceLength, static_cast<int>(std::ceil(scale * t1)) + margin);
       const TPixmanImage from = horizontal ? Window(source, s0, a0, s1 - s0, a1 - a0)
                                            : Window(source, a0, s0, a1 - a0, s1 - s0);
-      const TPixmanImage to = horizontal ? Window(target, where.Left + t0, where.Top + a0, t1 - t0, a1 - a0)
-                                         : Window(target, where.Left + a0, where.Top + t0, a1 - a0, t1 - t0);
+      const TPixmanImage to = horizontal ? Window(target, where.MinX + t0, where.MinY + a0, t1 - t0, a1 - a0)
+                                         : Window(target, where.MinX + a0, where.MinY + t0, a1 - a0, t1 - t0);
       filter.Apply(from.get(), horizontal, scale, scale * t0 - s0);
       pixman_image_composite32(PIXMAN_OP_SRC, from.get(), nullptr, to.get(), 0, 0, 0, 0, 0, 0,
                                horizontal ? t1 - t0 : a1 - a0, horizontal ? a1 - a0 : t1 - t0);
@@ -114,21 +114,21 @@ TBitmap32 Along(const TBitmap32& source, int length, bool horizontal) {
 }  // namespace
 
 void StretchInto(TBitmap32& target, const TBitmap32& source, const TRectI& where) {
-  const int width = where.Right - where.Left, height = where.Bottom - where.Top;
+  const int width = where.MaxX - where.MinX, height = where.MaxY - where.MinY;
   if (width <= 0 || height <= 0 || source.PixelCount() == 0) return;
   TBitmap32 across(width, source.Height());
   Pass(source, across, across.Bounds(), true);
-  if (where.Left >= 0 && where.Top >= 0 && where.Right <= target.Width() && where.Bottom <= target.Height()) {
+  if (where.MinX >= 0 && where.MinY >= 0 && where.MaxX <= target.Width() && where.MaxY <= target.Height()) {
     Pass(across, target, where, false);
     return;
   }
   // Partly outside: drawn whole apart, then the part inside copied.
   TBitmap32 whole(width, height);
   Pass(across, whole, whole.Bounds(), false);
-  const int left = std::max(where.Left, 0), right = std::min(where.Right, target.Width());
-  for (int y = std::max(where.Top, 0); y < std::min(where.Bottom, target.Height()) && left < right; ++y)
-    std::copy(whole.Row(y - where.Top) + (left - where.Left), whole.Row(y - where.Top) + (right - where.Left),
-              target.Row(y) + left);
+  const int left = std::max(where.MinX, 0), right = std::min(where.MaxX, target.Width());
+  for (int y = std::max(where.MinY, 0); y < std::min(where.MaxY, target.Height()) && left < right; ++y)
+    std::copy(whole.Row(y - where.MinY) + (left - where.MinX),
+              whole.Row(y - where.MinY) + (right - where.MinX), target.Row(y) + left);
 }
 
 TBitmap32 ShrunkToFit(const TBitmap32& source, int maxSide) {

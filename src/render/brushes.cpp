@@ -8,9 +8,6 @@ namespace slabrip {
 
 namespace {
 
-// Parallelograms of a smaller absolute determinant count as degenerate.
-constexpr double kMinDeterminant = 1e-10;
-
 // GDI+'s 8 x 8 hatch cells, one byte a row, bit 0x80 the leftmost pixel.
 constexpr std::array<std::uint8_t, 8> kDiagonalCross = {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81};
 constexpr std::array<std::uint8_t, 8> kPercent50 = {0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55};
@@ -27,19 +24,6 @@ TCairoPattern Checked(cairo_pattern_t* pattern) {
   TCairoPattern result(pattern);
   if (cairo_pattern_status(pattern) != CAIRO_STATUS_SUCCESS) result.reset();
   return result;
-}
-
-double Determinant(const TParallelogram& p) {
-  const TPointD a = p[1] - p[0];
-  const TPointD b = p[2] - p[0];
-  return a.X * b.Y - b.X * a.Y;
-}
-
-bool IsDegenerate(const TParallelogram& p) {
-  const bool finite = std::all_of(p.begin(), p.end(),
-                                  [](const TPointD& q) { return std::isfinite(q.X) && std::isfinite(q.Y); });
-  const double det = Determinant(p);
-  return !finite || !std::isfinite(det) || !(std::abs(det) >= kMinDeterminant);
 }
 
 // The texture side by side with its mirror image (in x) or above it (in y):
@@ -106,14 +90,14 @@ TCairoPattern HatchPattern(THatchStyle style, std::uint32_t foreground, std::uin
   return Checked(pattern);
 }
 
-TCairoPattern TexturePattern(const TBitmap32& texture, const TParallelogram& device, TTextureWrap wrap) {
+TCairoPattern TexturePattern(const TBitmap32& texture, const TParallelogramD& device, TTextureWrap wrap) {
   return TexturePattern(texture, device, wrap, texture.Bounds());
 }
 
-TCairoPattern TexturePattern(const TBitmap32& texture, const TParallelogram& device, TTextureWrap wrap,
+TCairoPattern TexturePattern(const TBitmap32& texture, const TParallelogramD& device, TTextureWrap wrap,
                              const TRectI& texels) {
-  const int width = texels.Right - texels.Left;
-  const int height = texels.Bottom - texels.Top;
+  const int width = texels.Width();
+  const int height = texels.Height();
   if (width <= 0 || height <= 0 || IsDegenerate(device)) return nullptr;
   TCairoSurface surface = SurfaceOver(texture, texels);
   if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
@@ -131,9 +115,9 @@ TCairoPattern TexturePattern(const TBitmap32& texture, const TParallelogram& dev
   const auto w = static_cast<double>(texture.Width());
   const auto h = static_cast<double>(texture.Height());
   // cairo's pattern matrix goes from user space into the texture, here its part.
-  cairo_matrix_t toTexture = MatrixBetween(device, {{{0, 0}, {w, 0}, {0, h}}});
-  toTexture.x0 -= texels.Left;
-  toTexture.y0 -= texels.Top;
+  cairo_matrix_t toTexture = CairoMatrix(TransformBetween(device, {{{0, 0}, {w, 0}, {0, h}}}));
+  toTexture.x0 -= texels.MinX;
+  toTexture.y0 -= texels.MinY;
   cairo_pattern_t* pattern = cairo_pattern_create_for_surface(surface.get());
   cairo_pattern_set_extend(pattern, extend);
   cairo_pattern_set_filter(pattern, CAIRO_FILTER_GOOD);
@@ -141,24 +125,10 @@ TCairoPattern TexturePattern(const TBitmap32& texture, const TParallelogram& dev
   return Checked(pattern);
 }
 
-cairo_matrix_t MatrixBetween(const TParallelogram& from, const TParallelogram& to) {
-  cairo_matrix_t m;
-  cairo_matrix_init_identity(&m);
-  const double det = Determinant(from);
-  if (!std::isfinite(det) || !(std::abs(det) >= kMinDeterminant)) return m;
-  // Linear part: the axes of `to` times the inverse of the axes of `from`;
-  // the translation then carries the origin of `from` onto that of `to`.
-  const TPointD a = from[1] - from[0];
-  const TPointD b = from[2] - from[0];
-  const TPointD c = to[1] - to[0];
-  const TPointD d = to[2] - to[0];
-  m.xx = (c.X * b.Y - d.X * a.Y) / det;
-  m.xy = (d.X * a.X - c.X * b.X) / det;
-  m.yx = (c.Y * b.Y - d.Y * a.Y) / det;
-  m.yy = (d.Y * a.X - c.Y * b.X) / det;
-  m.x0 = to[0].X - (m.xx * from[0].X + m.xy * from[0].Y);
-  m.y0 = to[0].Y - (m.yx * from[0].X + m.yy * from[0].Y);
-  return m;
+cairo_matrix_t CairoMatrix(const TAffineD& m) {
+  cairo_matrix_t c;
+  cairo_matrix_init(&c, m.M11, m.M12, m.M21, m.M22, m.Dx, m.Dy);
+  return c;
 }
 
 }  // namespace slabrip

@@ -7,20 +7,10 @@
 #include "base/affine.h"
 #include "base/ref_obj.h"
 #include "document/storage_item.h"
-#include "geometry/conic.h"
 #include "raster/bitmap32.h"
 #include "raster/cairo_handles.h"
 
 namespace slabrip {
-
-/// A device-space rectangle.
-struct TRectD {
-  double Left = 0, Top = 0, Right = 0, Bottom = 0;
-  bool IsEmpty() const { return !(Right > Left && Bottom > Top); }
-};
-
-/// A parallelogram: origin, first corner, second corner.
-using TParallelogram = std::array<TPointD, 3>;
 
 /// The brush of one object: a cairo pattern that keeps whatever it draws
 /// from (a texture's surface, a gradient's bitmap) alive as long as itself.
@@ -50,10 +40,10 @@ enum class TTextureWrap { kTile, kTileFlipX, kTileFlipY, kTileFlipXY, kClamp };
 /// from the texture's own pixels (copied only for a flip in one axis), so
 /// the texture must outlive it. Nothing for an empty texture, a degenerate
 /// parallelogram or a texture larger than cairo's images.
-TCairoPattern TexturePattern(const TBitmap32& texture, const TParallelogram& device, TTextureWrap wrap);
+TCairoPattern TexturePattern(const TBitmap32& texture, const TParallelogramD& device, TTextureWrap wrap);
 /// The same drawing only from the pixels of `texels`, a part of a texture
 /// that may be larger than cairo's images; for kClamp only.
-TCairoPattern TexturePattern(const TBitmap32& texture, const TParallelogram& device, TTextureWrap wrap,
+TCairoPattern TexturePattern(const TBitmap32& texture, const TParallelogramD& device, TTextureWrap wrap,
                              const TRectI& texels);
 
 /// The brush of a gradient fill: `extent` is the object's gradient extent,
@@ -62,12 +52,10 @@ TCairoPattern TexturePattern(const TBitmap32& texture, const TParallelogram& dev
 /// gradients drawn into bitmaps (rectangular and conical). Nothing when no
 /// brush results (a drawn gradient wholly outside the clip or over more
 /// than 100 million pixels, no stops, a degenerate or non-finite frame).
-TCairoPattern GradientPattern(const TGradRange& range, const TRectF& extent,
-                              const std::array<TPointF, 3>& frame, std::uint32_t transparency,
-                              const TRectD& deviceClip, const TAffine& matrix);
+TCairoPattern GradientPattern(const TGradRange& range, const TRectF& extent, const TParallelogramF& frame,
+                              std::uint32_t transparency, const TRectD& deviceClip, const TAffine& matrix);
 
-/// The affine transform carrying parallelogram `from` onto `to` (identity
-/// when `from` is degenerate: |determinant| < 1e-10), in cairo's form.
-cairo_matrix_t MatrixBetween(const TParallelogram& from, const TParallelogram& to);
+/// The transform in cairo's form.
+cairo_matrix_t CairoMatrix(const TAffineD& m);
 
 }  // namespace slabrip

@@ -114,17 +114,17 @@ void TcmfRender::DrawPiece(const TRectI& piece, const TRectF& visible, const TMa
   Cairo_ = cr.get();
   // Shifts by whole pixels are exact in cairo's fixed point: every band and
   // piece draws the coordinates of the whole picture.
-  cairo_translate(Cairo_, -piece.Left, -TargetTop);
+  cairo_translate(Cairo_, -piece.MinX, -TargetTop);
   if (clipToVisible) {
-    cairo_rectangle(Cairo_, DeviceClip_.Left, DeviceClip_.Top, DeviceClip_.Right - DeviceClip_.Left,
-                    DeviceClip_.Bottom - DeviceClip_.Top);
+    cairo_rectangle(Cairo_, DeviceClip_.MinX, DeviceClip_.MinY, DeviceClip_.MaxX - DeviceClip_.MinX,
+                    DeviceClip_.MaxY - DeviceClip_.MinY);
     cairo_clip(Cairo_);
   }
   // Work that scales with the clip (gradients drawn into bitmaps) stays within the piece.
   TRectD clip;
-  cairo_clip_extents(Cairo_, &clip.Left, &clip.Top, &clip.Right, &clip.Bottom);
-  DeviceClip_ = {std::max(DeviceClip_.Left, clip.Left), std::max(DeviceClip_.Top, clip.Top),
-                 std::min(DeviceClip_.Right, clip.Right), std::min(DeviceClip_.Bottom, clip.Bottom)};
+  cairo_clip_extents(Cairo_, &clip.MinX, &clip.MinY, &clip.MaxX, &clip.MaxY);
+  DeviceClip_ = {std::max(DeviceClip_.MinX, clip.MinX), std::max(DeviceClip_.MinY, clip.MinY),
+                 std::min(DeviceClip_.MaxX, clip.MaxX), std::min(DeviceClip_.MaxY, clip.MaxY)};
   cairo_set_antialias(Cairo_, CAIRO_ANTIALIAS_BEST);
   cairo_set_operator(Cairo_, CAIRO_OPERATOR_OVER);
   if (Document_->Root)
@@ -134,8 +134,8 @@ void TcmfRender::DrawPiece(const TRectI& piece, const TRectF& visible, const TMa
   Cairo_ = nullptr;
   // A context in an error state has drawn nothing since: never a blank band in silence.
   if (status != CAIRO_STATUS_SUCCESS)
-    throw TError(fmt::format("cairo cannot draw the band ({} x {} pixels at row {}): {}", piece.Right - piece.Left,
-                             piece.Bottom - piece.Top, TargetTop, cairo_status_to_string(status)));
+    throw TError(fmt::format("cairo cannot draw the band ({} x {} pixels at row {}): {}", piece.MaxX - piece.MinX,
+                             piece.MaxY - piece.MinY, TargetTop, cairo_status_to_string(status)));
 }
 
 void TcmfRender::DrawNode(const TcmfGeneric& node) {
@@ -174,8 +174,8 @@ bool TcmfRender::AppendPath(const TGeoCurve& curve) {
     const int points = c.Op == TPathCommand::kCurveTo ? 3 : c.Op == TPathCommand::kClose ? 0 : 1;
     for (int i = 0; i < points; ++i) {
       const TPointD p = c.P[static_cast<std::size_t>(i)];
-      PathBox_ = {std::min(PathBox_.Left, clampTo(p.X)), std::min(PathBox_.Top, clampTo(p.Y)),
-                  std::max(PathBox_.Right, clampTo(p.X)), std::max(PathBox_.Bottom, clampTo(p.Y))};
+      PathBox_ = {std::min(PathBox_.MinX, clampTo(p.X)), std::min(PathBox_.MinY, clampTo(p.Y)),
+                  std::max(PathBox_.MaxX, clampTo(p.X)), std::max(PathBox_.MaxY, clampTo(p.Y))};
     }
     switch (c.Op) {
       case TPathCommand::kMoveTo: cairo_move_to(Cairo_, clampTo(c.P[0].X), clampTo(c.P[0].Y)); break;
@@ -207,7 +207,7 @@ void TcmfRender::FillPath(cairo_pattern_t* pattern, cairo_fill_rule_t rule) {
                rule);
 }
 
-void TcmfRender::FillImage(const TBitmap32& image, const TParallelogram& device) {
+void TcmfRender::FillImage(const TBitmap32& image, const TParallelogramD& device) {
   if (image.Width() <= kMaxCairoSide && image.Height() <= kMaxCairoSide) {
     if (const auto pattern = TexturePattern(image, device, TTextureWrap::kClamp))
       FillPath(pattern.get(), CAIRO_FILL_RULE_WINDING);
@@ -217,8 +217,8 @@ void TcmfRender::FillImage(const TBitmap32& image, const TParallelogram& device)
   }
   // Too large for cairo: each strip draws from the part of the image under it,
   // with room for the filter, in columns narrow enough for that part to fit.
-  const cairo_matrix_t toImage = MatrixBetween(
-      device, {{{0, 0}, {static_cast<double>(image.Width()), 0}, {0, static_cast<double>(image.Height())}}});
+  const cairo_matrix_t toImage = CairoMatrix(TransformBetween(
+      device, {{{0, 0}, {static_cast<double>(image.Width()), 0}, {0, static_cast<double>(image.Height())}}}));
   const double texelsAcross = std::abs(toImage.xx) + std::abs(toImage.yx);
   const double texelsDown = std::abs(toImage.xy) + std::abs(toImage.yy);
   const int margin = static_cast<int>(std::ceil(std::max({texelsAcross, texelsDown, 1.0}))) + 2;
@@ -231,8 +231,8 @@ void TcmfRender::FillImage(const TBitmap32& image, const TParallelogram& device)
   FillInStrips(
       [&](const TRectI& area) -> TCairoPattern {
         double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
-        for (const auto& [x, y] : {std::pair{area.Left, area.Top}, {area.Right, area.Top}, {area.Left, area.Bottom},
-                                   {area.Right, area.Bottom}}) {
+        for (const auto& [x, y] : {std::pair{area.MinX, area.MinY}, {area.MaxX, area.MinY}, {area.MinX, area.MaxY},
+                                   {area.MaxX, area.MaxY}}) {
           const double u = toImage.xx * x + toImage.xy * y + toImage.x0;
           const double v = toImage.yx * x + toImage.yy * y + toImage.y0;
           minX = std::min(minX, u), maxX = std::max(maxX, u), minY = std::min(minY, v), maxY = std::max(maxY, v);
@@ -241,17 +241,17 @@ void TcmfRender::FillImage(const TBitmap32& image, const TParallelogram& device)
                             static_cast<int>(std::clamp(std::floor(minY) - margin, 0.0, double(image.Height()))),
                             static_cast<int>(std::clamp(std::ceil(maxX) + margin, 0.0, double(image.Width()))),
                             static_cast<int>(std::clamp(std::ceil(maxY) + margin, 0.0, double(image.Height())))};
-        if (texels.Left >= texels.Right || texels.Top >= texels.Bottom) return nullptr;
+        if (texels.MinX >= texels.MaxX || texels.MinY >= texels.MaxY) return nullptr;
         return TexturePattern(image, device, TTextureWrap::kClamp, texels);
       },
       static_cast<int>(std::min<double>(columns, kMaxCairoSide)), CAIRO_FILL_RULE_WINDING);
 }
 
 void TcmfRender::FillInStrips(const TPatternFor& patternFor, int columns, cairo_fill_rule_t rule) {
-  const double left = std::floor(std::max(PathBox_.Left, DeviceClip_.Left));
-  const double top = std::floor(std::max(PathBox_.Top, DeviceClip_.Top));
-  const double right = std::ceil(std::min(PathBox_.Right, DeviceClip_.Right));
-  const double bottom = std::ceil(std::min(PathBox_.Bottom, DeviceClip_.Bottom));
+  const double left = std::floor(std::max(PathBox_.MinX, DeviceClip_.MinX));
+  const double top = std::floor(std::max(PathBox_.MinY, DeviceClip_.MinY));
+  const double right = std::ceil(std::min(PathBox_.MaxX, DeviceClip_.MaxX));
+  const double bottom = std::ceil(std::min(PathBox_.MaxY, DeviceClip_.MaxY));
   const std::unique_ptr<cairo_path_t, TCairoDeleter> path(cairo_copy_path(Cairo_));
   cairo_new_path(Cairo_);
   if (!(left < right && top < bottom) || path->status != CAIRO_STATUS_SUCCESS) return;
@@ -316,9 +316,9 @@ void TcmfRender::DrawGeometry(const TcmfGeo& geo) {
   }
 }
 
-TParallelogram TcmfRender::DeviceParallelogram(const std::array<TPointF, 3>& points,
-                                               const TAffine& matrix) const {
-  TParallelogram device;
+TParallelogramD TcmfRender::DeviceParallelogram(const std::array<TPointF, 3>& points,
+                                                const TAffine& matrix) const {
+  TParallelogramD device;
   for (std::size_t i = 0; i < 3; ++i) {
     const TPointF p = matrix.Map(points[i]);
     device[i] = {p.X, p.Y};
@@ -428,11 +428,11 @@ void TcmfRender::RenderSpotCurve(int channel, const TGeoCurve& curve, std::uint3
   const TRectF bounds = curve.DocumentBounds();
   if (!(bounds.MaxX >= bounds.MinX && bounds.MaxY >= bounds.MinY)) return;  // no contours
   const TRectF pixels = View_.MapRectToPixels(bounds);
-  const double left = std::max({double{pixels.MinX}, 0.0, std::floor(DeviceClip_.Left)});
-  const double right = std::min({double{pixels.MaxX}, double(width), std::ceil(DeviceClip_.Right)});
-  const double top = std::max({double{pixels.MinY}, double(TargetTop), std::floor(DeviceClip_.Top)});
+  const double left = std::max({double{pixels.MinX}, 0.0, std::floor(DeviceClip_.MinX)});
+  const double right = std::min({double{pixels.MaxX}, double(width), std::ceil(DeviceClip_.MaxX)});
+  const double top = std::max({double{pixels.MinY}, double(TargetTop), std::floor(DeviceClip_.MinY)});
   const double bottom =
-      std::min({double{pixels.MaxY}, double(TargetTop) + height, std::ceil(DeviceClip_.Bottom)});
+      std::min({double{pixels.MaxY}, double(TargetTop) + height, std::ceil(DeviceClip_.MaxY)});
   if (!(left < right && top < bottom)) return;
 
   TScanBuffer buffer(height + 1, TargetTop);

@@ -69,7 +69,7 @@ class TcmfRender : public TRefObj {
   /// Fills the current path with the pattern, the same for any band.
   void FillPath(cairo_pattern_t* pattern, cairo_fill_rule_t rule);
   /// Fills the current path with an image laid on `device`, also one larger than cairo's images.
-  void FillImage(const TBitmap32& image, const TParallelogram& device);
+  void FillImage(const TBitmap32& image, const TParallelogramD& device);
   /// The pattern for a device area; `columns` bounds the areas' width.
   using TPatternFor = std::function<TCairoPattern(const TRectI& area)>;
   void FillInStrips(const TPatternFor& patternFor, int columns, cairo_fill_rule_t rule);
@@ -78,7 +78,7 @@ class TcmfRender : public TRefObj {
   TRef<TcmfBrush> OutlineBrush(std::uint32_t code) const;
   std::uint32_t PenColour(std::uint32_t code) const;
   std::uint32_t NamedColourRgb(std::uint32_t index) const;
-  TParallelogram DeviceParallelogram(const std::array<TPointF, 3>& points, const TAffine& matrix) const;
+  TParallelogramD DeviceParallelogram(const std::array<TPointF, 3>& points, const TAffine& matrix) const;
 
   TStandardColorConverter Converter_;
   const TcmfFile* Document_ = nullptr;

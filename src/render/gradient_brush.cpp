@@ -14,8 +14,6 @@ namespace slabrip {
 
 namespace {
 
-// Frames of a smaller absolute determinant (device pixels squared) are degenerate.
-constexpr double kMinDeterminant = 1e-10;
 // Gradient extremes this close to the frame's ends are taken as the ends.
 constexpr double kSnap = 0.001;
 // GDI+'s gamma-corrected blends mix colours in linear light of this exponent.
@@ -152,41 +150,28 @@ std::vector<TColor32> ColourTable(const TStops& stops, bool gamma, int count, do
   return table;
 }
 
-TPointD Map(const TAffine& m, TPointD p) {
-  return {p.X * m.M11 + p.Y * m.M21 + m.Dx, p.X * m.M12 + p.Y * m.M22 + m.Dy};
-}
-
-TPointD Map(const cairo_matrix_t& m, TPointD p) {
-  cairo_matrix_transform_point(&m, &p.X, &p.Y);
-  return p;
-}
-
 bool IsFinite(TPointD p) { return std::isfinite(p.X) && std::isfinite(p.Y); }
 
-TParallelogram Square(double side) { return {{{0, 0}, {side, 0}, {0, side}}}; }
+TParallelogramD Square(double side) { return {{{0, 0}, {side, 0}, {0, side}}}; }
 
 // The gradient frame in device space: the fill frame rotated about its
 // centre, carried into the extent, then mapped by the matrix. Nothing when
 // it is degenerate.
-std::optional<TParallelogram> DeviceFrame(double angle, const TRectF& extent,
-                                          const std::array<TPointF, 3>& frame, const TAffine& matrix) {
+std::optional<TParallelogramD> DeviceFrame(double angle, const TRectF& extent, const TParallelogramF& frame,
+                                           const TAffineD& matrix) {
   const double cosA = std::cos(angle);
   const double sinA = std::sin(angle);
   const double width = static_cast<double>(extent.MaxX) - extent.MinX;
   const double height = static_cast<double>(extent.MaxY) - extent.MinY;
-  TParallelogram d;
+  TParallelogramD d;
   for (std::size_t i = 0; i < 3; ++i) {
     const double dx = frame[i].X - 0.5;
     const double dy = frame[i].Y - 0.5;
     const double x = 0.5 + cosA * dx - sinA * dy;
     const double y = 0.5 + sinA * dx + cosA * dy;
-    d[i] = Map(matrix, {extent.MinX + x * width, extent.MinY + y * height});
-    if (!IsFinite(d[i])) return std::nullopt;
+    d[i] = matrix.Map({extent.MinX + x * width, extent.MinY + y * height});
   }
-  const TPointD a = d[1] - d[0];
-  const TPointD b = d[2] - d[0];
-  const double det = a.X * b.Y - b.X * a.Y;
-  if (!std::isfinite(det) || !(std::abs(det) >= kMinDeterminant)) return std::nullopt;
+  if (IsDegenerate(d)) return std::nullopt;
   return d;
 }
 
@@ -202,7 +187,7 @@ std::uint32_t WithTransparency(std::uint32_t argb, std::uint32_t transparency) {
 // at every repeat, with its levels along the second axis; the frame's first
 // axis is stretched over all of the extent, so the colours move to their
 // places on the stretched axis and the ends are held.
-TCairoPattern LinearPattern(const TStops& stops, bool gamma, const TParallelogram& d,
+TCairoPattern LinearPattern(const TStops& stops, bool gamma, const TParallelogramD& d,
                             const std::array<TPointD, 4>& corners, std::uint32_t transparency) {
   double lo = 0;
   double hi = 1;
@@ -257,36 +242,29 @@ TStops PathStops(const TStops& stops, double radius) {
 // in gradient coordinates. Its pattern space is gradient coordinates times
 // the frame's mean side, not a fixed scale: cairo hands the pattern matrix
 // to pixman in 16.16 fixed point, precise only for entries near 1.
-TCairoPattern EllipticalPattern(const TStops& stops, bool gamma, const TParallelogram& d, double radius) {
-  const TPointD a = d[1] - d[0];
-  const TPointD b = d[2] - d[0];
-  const double side = std::sqrt(std::abs(a.X * b.Y - b.X * a.Y));
+TCairoPattern EllipticalPattern(const TStops& stops, bool gamma, const TParallelogramD& d, double radius) {
+  const double side = std::sqrt(std::abs(Determinant(d)));
   cairo_pattern_t* pattern = cairo_pattern_create_radial(0, 0, 0, 0, 0, side * radius);
   AddStops(pattern, PathStops(stops, radius), gamma);
   cairo_pattern_set_extend(pattern, CAIRO_EXTEND_NONE);
-  const cairo_matrix_t toPattern = MatrixBetween(d, Square(side));
+  const cairo_matrix_t toPattern = CairoMatrix(TransformBetween(d, Square(side)));
   cairo_pattern_set_matrix(pattern, &toPattern);
   return TCairoPattern(pattern);
 }
 
 TRectD BoundingBox(std::span<const TPointD> points) {
   TRectD box{points[0].X, points[0].Y, points[0].X, points[0].Y};
-  for (const TPointD& p : points) {
-    box.Left = std::min(box.Left, p.X);
-    box.Top = std::min(box.Top, p.Y);
-    box.Right = std::max(box.Right, p.X);
-    box.Bottom = std::max(box.Bottom, p.Y);
-  }
+  for (const TPointD& p : points) box.Include(p);
   return box;
 }
 
 // The whole device pixels that cover the part of `box` inside the clip;
 // nothing when that part is empty or too large to draw.
 std::optional<TRectI> DrawnArea(const TRectD& box, const TRectD& clip) {
-  const double left = std::floor(std::max(box.Left, clip.Left));
-  const double top = std::floor(std::max(box.Top, clip.Top));
-  const double right = std::ceil(std::min(box.Right, clip.Right));
-  const double bottom = std::ceil(std::min(box.Bottom, clip.Bottom));
+  const double left = std::floor(std::max(box.MinX, clip.MinX));
+  const double top = std::floor(std::max(box.MinY, clip.MinY));
+  const double right = std::ceil(std::min(box.MaxX, clip.MaxX));
+  const double bottom = std::ceil(std::min(box.MaxY, clip.MaxY));
   const double width = right - left;
   const double height = bottom - top;
   if (!(width > 0 && height > 0 && width <= kMaxImageSide && height <= kMaxImageSide &&
@@ -299,21 +277,20 @@ std::optional<TRectI> DrawnArea(const TRectD& box, const TRectD& clip) {
 // A bitmap over `area` whose pixels are pixelOf(u, v) at the gradient
 // coordinates of their centres, placed at its device position.
 template <class PixelOf>
-TCairoPattern DrawnPattern(const TRectI& area, const cairo_matrix_t& toGradient, PixelOf pixelOf) {
-  const int width = area.Right - area.Left;
-  const int height = area.Bottom - area.Top;
+TCairoPattern DrawnPattern(const TRectI& area, const TAffineD& toGradient, PixelOf pixelOf) {
+  const int width = area.Width();
+  const int height = area.Height();
   TCairoSurface surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
   if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
   cairo_surface_flush(surface.get());
   unsigned char* data = cairo_image_surface_get_data(surface.get());
   const auto stride = static_cast<std::size_t>(cairo_image_surface_get_stride(surface.get()));
-  const cairo_matrix_t& m = toGradient;
   for (int y = 0; y < height; ++y) {
     auto* row = reinterpret_cast<TColor32*>(data + static_cast<std::size_t>(y) * stride);
-    const double py = area.Top + y + 0.5;
+    const double py = area.MinY + y + 0.5;
     for (int x = 0; x < width; ++x) {
-      const double px = area.Left + x + 0.5;
-      row[x] = pixelOf(m.xx * px + m.xy * py + m.x0, m.yx * px + m.yy * py + m.y0);
+      const TPointD g = toGradient.Map({area.MinX + x + 0.5, py});
+      row[x] = pixelOf(g.X, g.Y);
     }
   }
   cairo_surface_mark_dirty(surface.get());
@@ -321,7 +298,7 @@ TCairoPattern DrawnPattern(const TRectI& area, const cairo_matrix_t& toGradient,
   cairo_pattern_set_extend(pattern, CAIRO_EXTEND_NONE);
   cairo_pattern_set_filter(pattern, CAIRO_FILTER_GOOD);
   cairo_matrix_t toBitmap;
-  cairo_matrix_init_translate(&toBitmap, -area.Left, -area.Top);
+  cairo_matrix_init_translate(&toBitmap, -area.MinX, -area.MinY);
   cairo_pattern_set_matrix(pattern, &toBitmap);
   return TCairoPattern(pattern);
 }
@@ -329,8 +306,8 @@ TCairoPattern DrawnPattern(const TRectI& area, const cairo_matrix_t& toGradient,
 // GDI+'s rectangular path gradient: the blend runs along the larger of |u|
 // and |v|, so its levels are squares about the centre, and nothing is
 // painted beyond the square of side 2R.
-TCairoPattern RectangularPattern(const TStops& stops, bool gamma, const TParallelogram& d,
-                                 const cairo_matrix_t& toGradient, double radius, const TRectD& clip) {
+TCairoPattern RectangularPattern(const TStops& stops, bool gamma, const TParallelogramD& d,
+                                 const TAffineD& toGradient, double radius, const TRectD& clip) {
   const TPointD a = radius * (d[1] - d[0]);
   const TPointD b = radius * (d[2] - d[0]);
   const std::array<TPointD, 4> square = {d[0] - a - b, d[0] + a - b, d[0] + a + b, d[0] - a + b};
@@ -348,7 +325,7 @@ TCairoPattern RectangularPattern(const TStops& stops, bool gamma, const TParalle
 // The conical gradient: the angle about the frame's origin picks one of
 // 1024 colours of the blend, over a full turn from the negative first axis
 // or mirrored about the first axis.
-TCairoPattern ConicalPattern(const TStops& stops, bool gamma, bool fullTurn, const cairo_matrix_t& toGradient,
+TCairoPattern ConicalPattern(const TStops& stops, bool gamma, bool fullTurn, const TAffineD& toGradient,
                              const std::array<TPointD, 4>& deviceCorners, const TRectD& clip) {
   const auto area = DrawnArea(BoundingBox(deviceCorners), clip);
   if (!area) return nullptr;
@@ -366,22 +343,22 @@ TCairoPattern ConicalPattern(const TStops& stops, bool gamma, bool fullTurn, con
 
 }  // namespace
 
-TCairoPattern GradientPattern(const TGradRange& range, const TRectF& extent,
-                              const std::array<TPointF, 3>& frame, std::uint32_t transparency,
-                              const TRectD& deviceClip, const TAffine& matrix) {
+TCairoPattern GradientPattern(const TGradRange& range, const TRectF& extent, const TParallelogramF& frame,
+                              std::uint32_t transparency, const TRectD& deviceClip, const TAffine& matrix) {
   if (range.Stops.empty()) return nullptr;
-  const auto d = DeviceFrame(range.Angle, extent, frame, matrix);
+  const TAffineD toDevice = Widened(matrix);
+  const auto d = DeviceFrame(range.Angle, extent, frame, toDevice);
   if (!d) return nullptr;
   // Device space -> gradient coordinates: the frame's origin at (0, 0), its corners at (1, 0) and (0, 1).
-  const cairo_matrix_t toGradient = MatrixBetween(*d, Square(1));
+  const TAffineD toGradient = TransformBetween(*d, Square(1));
   const std::array<TPointD, 4> fillCorners = {
       TPointD{extent.MinX, extent.MinY}, TPointD{extent.MaxX, extent.MinY}, TPointD{extent.MaxX, extent.MaxY},
       TPointD{extent.MinX, extent.MaxY}};
   std::array<TPointD, 4> deviceCorners;
   std::array<TPointD, 4> corners;
   for (std::size_t i = 0; i < 4; ++i) {
-    deviceCorners[i] = Map(matrix, fillCorners[i]);
-    corners[i] = Map(toGradient, deviceCorners[i]);
+    deviceCorners[i] = toDevice.Map(fillCorners[i]);
+    corners[i] = toGradient.Map(deviceCorners[i]);
     if (!IsFinite(corners[i])) return nullptr;
   }
   const TStops stops = SortedStops(range.Stops);

@@ -25,10 +25,10 @@ constexpr TColor32 kMarker = 0xFFC83C28;  // top-left part of the test picture
 constexpr TColor32 kRest = 0xFF2878B4;
 
 void ExpectRect(const TRectI& r, int left, int top, int right, int bottom) {
-  EXPECT_EQ(r.Left, left);
-  EXPECT_EQ(r.Top, top);
-  EXPECT_EQ(r.Right, right);
-  EXPECT_EQ(r.Bottom, bottom);
+  EXPECT_EQ(r.MinX, left);
+  EXPECT_EQ(r.MinY, top);
+  EXPECT_EQ(r.MaxX, right);
+  EXPECT_EQ(r.MaxY, bottom);
 }
 
 bool Darker(TColor32 a, TColor32 b) { return Channel(a, 8) < Channel(b, 8); }
@@ -55,7 +55,7 @@ void ExpectFrameAndEmptyInside(const TBitmap32& box, const TRectI& keep = {}) {
   int stray = 0;
   for (int y = 8; y < h - 1; ++y)
     for (int x = 8; x < w - 1; ++x) {
-      const bool kept = x >= keep.Left && x < keep.Right && y >= keep.Top && y < keep.Bottom;
+      const bool kept = x >= keep.MinX && x < keep.MaxX && y >= keep.MinY && y < keep.MaxY;
       if (!kept && At(box, x, y) != kFace) ++stray;
     }
   EXPECT_EQ(stray, 0);
@@ -103,26 +103,26 @@ TEST(DrawPreview, StretchesThePictureBesideTheSlabIntoTheFittedRect) {
     box.Fill(0xFF000000);
     const TRectI r = DrawPreview(box, dir.File("job.qlslab"));
     const TRectI fitted = FitPreviewRect(385, 505, w, h);
-    ExpectRect(r, fitted.Left, fitted.Top, fitted.Right, fitted.Bottom);
-    ExpectFrameAndEmptyInside(box, {r.Left, r.Top, r.Right + 8, r.Bottom + 8});
+    ExpectRect(r, fitted.MinX, fitted.MinY, fitted.MaxX, fitted.MaxY);
+    ExpectFrameAndEmptyInside(box, {r.MinX, r.MinY, r.MaxX + 8, r.MaxY + 8});
 
-    const int dw = r.Right - r.Left;
-    const int dh = r.Bottom - r.Top;
-    EXPECT_TRUE(Near(At(box, r.Left + dw / 2, r.Top + dh / 2), kRest, 8));
-    EXPECT_TRUE(Near(At(box, r.Left + dw / 6, r.Top + dh / 6), kMarker, 8));  // not mirrored or turned
-    EXPECT_TRUE(Near(At(box, r.Right - dw / 6, r.Top + dh / 6), kRest, 8));
-    EXPECT_TRUE(Near(At(box, r.Left + dw / 6, r.Bottom - dh / 6), kRest, 8));
+    const int dw = r.MaxX - r.MinX;
+    const int dh = r.MaxY - r.MinY;
+    EXPECT_TRUE(Near(At(box, r.MinX + dw / 2, r.MinY + dh / 2), kRest, 8));
+    EXPECT_TRUE(Near(At(box, r.MinX + dw / 6, r.MinY + dh / 6), kMarker, 8));  // not mirrored or turned
+    EXPECT_TRUE(Near(At(box, r.MaxX - dw / 6, r.MinY + dh / 6), kRest, 8));
+    EXPECT_TRUE(Near(At(box, r.MinX + dw / 6, r.MaxY - dh / 6), kRest, 8));
     // The edges are the picture's, not faded into the background.
-    EXPECT_TRUE(Near(At(box, r.Left, r.Top), kMarker, 12));
-    EXPECT_TRUE(Near(At(box, r.Right - 1, r.Bottom - 1), kRest, 12));
+    EXPECT_TRUE(Near(At(box, r.MinX, r.MinY), kMarker, 12));
+    EXPECT_TRUE(Near(At(box, r.MaxX - 1, r.MaxY - 1), kRest, 12));
 
     // The shadow fades out to the right and below, softly at its start.
-    const int midY = (r.Top + r.Bottom) / 2;
-    EXPECT_TRUE(Darker(At(box, r.Right, midY), At(box, r.Right + 5, midY)));
-    EXPECT_TRUE(Darker(At(box, r.Right + 5, midY), kFace));
-    EXPECT_TRUE(Darker(At(box, r.Left + 20, r.Bottom), At(box, r.Left + 1, r.Bottom)));
-    EXPECT_TRUE(Darker(At(box, r.Right, r.Top + 10), At(box, r.Right, r.Top)));
-    EXPECT_TRUE(Darker(At(box, r.Right + 3, r.Bottom + 3), kFace));
+    const int midY = (r.MinY + r.MaxY) / 2;
+    EXPECT_TRUE(Darker(At(box, r.MaxX, midY), At(box, r.MaxX + 5, midY)));
+    EXPECT_TRUE(Darker(At(box, r.MaxX + 5, midY), kFace));
+    EXPECT_TRUE(Darker(At(box, r.MinX + 20, r.MaxY), At(box, r.MinX + 1, r.MaxY)));
+    EXPECT_TRUE(Darker(At(box, r.MaxX, r.MinY + 10), At(box, r.MaxX, r.MinY)));
+    EXPECT_TRUE(Darker(At(box, r.MaxX + 3, r.MaxY + 3), kFace));
   }
 }
 
@@ -148,7 +148,7 @@ TEST(DrawPreview, TinyBoxesDrawNoPicture) {
   WritePicture(dir, "job.jpg", 32, 32);
   TBitmap32 box(45, 30);
   const TRectI r = DrawPreview(box, dir.File("job.qlslab"));
-  EXPECT_EQ(r.Right, r.Left);
+  EXPECT_EQ(r.MaxX, r.MinX);
   ExpectFrameAndEmptyInside(box);  // nor a shadow
   box.SetSize(1, 1);
   ExpectRect(DrawPreview(box, dir.File("job.qlslab")), 0, 0, 0, 0);
@@ -164,10 +164,10 @@ TEST(CoverPreview, GrowsFromTheBottomEdgeAndStaysInTheBox) {
     std::vector<int> rows;
     for (int y = 0; y < box.Height(); ++y)
       for (int x = 0; x < box.Width(); ++x) {
-        const bool inside = x >= rect.Left && x < rect.Right && y >= rect.Top && y < rect.Bottom;
+        const bool inside = x >= rect.MinX && x < rect.MaxX && y >= rect.MinY && y < rect.MaxY;
         if (At(box, x, y) == 0xFFE8E8E8u) {
           EXPECT_TRUE(inside) << x << "," << y;
-          if (x == rect.Left) rows.push_back(y);
+          if (x == rect.MinX) rows.push_back(y);
         }
       }
     return rows;

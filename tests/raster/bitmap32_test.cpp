@@ -17,8 +17,8 @@ TEST(Bitmap32, RowsAreContiguousWithAStrideOfFourBytesPerPixel) {
   EXPECT_EQ(bitmap.Pixels()[5], 7u);
   EXPECT_EQ(bitmap.Pixels()[4], 0xFF102030u);
   const TRectI bounds = bitmap.Bounds();
-  EXPECT_EQ(bounds.Right, 3);
-  EXPECT_EQ(bounds.Bottom, 2);
+  EXPECT_EQ(bounds.MaxX, 3);
+  EXPECT_EQ(bounds.MaxY, 2);
 }
 
 TEST(Bitmap32, ImpossibleSizesAreRefusedAndLeaveTheBitmapAsItWas) {

@@ -1,10 +1,9 @@
-// Solid, hatch and texture brushes painted through cairo onto small bitmaps, and the parallelogram transform.
+// Solid, hatch and texture brushes painted through cairo onto small bitmaps.
 #include "render/brushes.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <numbers>
 #include <optional>
 #include <string>
@@ -207,7 +206,7 @@ TEST(TextureBrushes, FlipsAreMirrorImagesAtTheSeam) {
   texture.Pixels()[0] = 0xFFFF0000;
   texture.Pixels()[1] = 0xFF00FF00;
   texture.Pixels()[2] = 0xFF0000FF;
-  const TParallelogram device = {TPointD{0, 0}, TPointD{3, 0}, TPointD{0, 1}};
+  const TParallelogramD device = {TPointD{0, 0}, TPointD{3, 0}, TPointD{0, 1}};
   const TBitmap32 tiled = Painted(TexturePattern(texture, device, TTextureWrap::kTile).get(), 9, 1, 0);
   const TBitmap32 flipped = Painted(TexturePattern(texture, device, TTextureWrap::kTileFlipX).get(), 9, 1, 0);
   const TBitmap32 flippedY =
@@ -222,7 +221,7 @@ TEST(TextureBrushes, FlipsAreMirrorImagesAtTheSeam) {
 
 TEST(TextureBrushes, NothingForAnEmptyTextureOrADegenerateParallelogram) {
   const TBitmap32 texture = QuadrantTexture();
-  const TParallelogram flat = {TPointD{0, 0}, TPointD{10, 10}, TPointD{20, 20}};
+  const TParallelogramD flat = {TPointD{0, 0}, TPointD{10, 10}, TPointD{20, 20}};
   EXPECT_EQ(TexturePattern(texture, flat, TTextureWrap::kTile), nullptr);
   const double nan = std::nan("");
   EXPECT_EQ(TexturePattern(texture, {TPointD{nan, 0}, TPointD{4, 0}, TPointD{0, 4}}, TTextureWrap::kTile),
@@ -230,49 +229,6 @@ TEST(TextureBrushes, NothingForAnEmptyTextureOrADegenerateParallelogram) {
   EXPECT_EQ(
       TexturePattern(TBitmap32(0, 3), {TPointD{0, 0}, TPointD{4, 0}, TPointD{0, 4}}, TTextureWrap::kTile),
       nullptr);
-}
-
-TPointD Apply(const cairo_matrix_t& m, TPointD p) {
-  cairo_matrix_transform_point(&m, &p.X, &p.Y);
-  return p;
-}
-
-TEST(ParallelogramTransform, CarriesEachCornerOntoItsImage) {
-  const TParallelogram from = {TPointD{3, -2}, TPointD{7, 1}, TPointD{-1, 5}};
-  const TParallelogram to = {TPointD{100, 40}, TPointD{90, 80}, TPointD{130, 20}};
-  const cairo_matrix_t m = MatrixBetween(from, to);
-  for (std::size_t i = 0; i < 3; ++i) {
-    const TPointD p = Apply(m, from[i]);
-    EXPECT_NEAR(p.X, to[i].X, 1e-9);
-    EXPECT_NEAR(p.Y, to[i].Y, 1e-9);
-  }
-  // The fourth corner follows, as for any affine map.
-  const TPointD fourth = Apply(m, from[1] + from[2] - from[0]);
-  EXPECT_NEAR(fourth.X, to[1].X + to[2].X - to[0].X, 1e-9);
-  EXPECT_NEAR(fourth.Y, to[1].Y + to[2].Y - to[0].Y, 1e-9);
-}
-
-TEST(ParallelogramTransform, DegenerateSourcesGiveTheIdentity) {
-  const TParallelogram to = {TPointD{100, 40}, TPointD{90, 80}, TPointD{130, 20}};
-  const double nan = std::nan("");
-  const double inf = std::numeric_limits<double>::infinity();
-  for (const TParallelogram& from : {TParallelogram{TPointD{0, 0}, TPointD{1, 1}, TPointD{2, 2}},
-                                     TParallelogram{TPointD{0, 0}, TPointD{1e-6, 0}, TPointD{0, 1e-5}},
-                                     TParallelogram{TPointD{nan, 0}, TPointD{1, 0}, TPointD{0, 1}},
-                                     TParallelogram{TPointD{0, 0}, TPointD{inf, 0}, TPointD{0, 1}}}) {
-    const cairo_matrix_t m = MatrixBetween(from, to);
-    EXPECT_EQ(m.xx, 1);
-    EXPECT_EQ(m.yx, 0);
-    EXPECT_EQ(m.xy, 0);
-    EXPECT_EQ(m.yy, 1);
-    EXPECT_EQ(m.x0, 0);
-    EXPECT_EQ(m.y0, 0);
-  }
-  // Just above the threshold (determinant 2e-10) the map is solved.
-  const TParallelogram small = {TPointD{0, 0}, TPointD{1e-5, 0}, TPointD{0, 2e-5}};
-  const TPointD p = Apply(MatrixBetween(small, to), small[1]);
-  EXPECT_NEAR(p.X, to[1].X, 1e-6);
-  EXPECT_NEAR(p.Y, to[1].Y, 1e-6);
 }
 
 }  // namespace
