@@ -161,7 +161,7 @@ class TcmfFile : public TRefObj {
   TRef<TcmfGeneric> Root;  // nothing when not even the first node read
   std::vector<TRef<TStoredGradient>> Gradients;
   std::vector<TRef<TStoredTexture32>> Textures;
-  /// Named colours; SpotChannel is set by the engine before rendering.
+  /// Named colours; the spot inks they print with are the engine's (TSpotChannels).
   std::vector<TuniColorObj> Colours;
   std::string Name;
   std::array<std::uint32_t, 4> InfoValues{};
