@@ -152,9 +152,6 @@ void TRipEngine::PrepareBuffers(std::int32_t bandRows) {
   const std::uint8_t mask = InkManager_->Preset()->SplitsLightInks() ? TInkRowEx::kSixInks : TInkRowEx::kFourInks;
   InkRow_ = MakeRef<TInkRowEx>(width, mask, TwoBitOutput, Slab_->RipWidth);
   InkRow_->Prepare();
-  InkRow_->SourceRows = Slab_->RenderHeight;
-  InkRow_->OutputRows = Slab_->RipHeight;
-  InkRow_->CurrentRow = 0;
   InkBytes_.assign(static_cast<std::size_t>(width), 0);
 }
 

@@ -73,8 +73,6 @@ public:
   const std::string& Message() const { return Message_; }
 
   std::string IccFolder;
-  std::string PrintJobsFolder;
-  std::string DriversFolder;
   bool TwoBitOutput = true;
 
  private:

@@ -5,10 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace slabrip {
+#include "colour/color32.h"
 
-/// One pixel: 0xAARRGGBB as a word, so bytes B, G, R, A in memory.
-using TColor32 = std::uint32_t;
+namespace slabrip {
 
 /// Integer pixel rectangle, right and bottom exclusive.
 struct TRectI {
