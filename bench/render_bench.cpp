@@ -12,12 +12,10 @@ namespace {
 
 using namespace slabrip;
 
-// Loaded with every named colour painted (no spot inks), as a print without spot flags.
+// Drawn without a spot channel table: every named colour painted, as a print without spot flags.
 TRef<TcmfFile> Load(const std::vector<std::uint8_t>& bytes) {
   TMemoryByteStream stream(bytes);
-  auto document = TcmfWriter::ReadDocument(stream, TBM32CacheManager::Shared());
-  for (auto& colour : document->Colours) colour.SpotChannel = -1;
-  return document;
+  return TcmfWriter::ReadDocument(stream, TBM32CacheManager::Shared());
 }
 
 std::vector<std::uint8_t> ManyShapes() {

@@ -1,6 +1,7 @@
 // Fuzzes the cmf reader: trailer, tables, node records, curves and image bitmaps,
 // then draws what loaded into a small band, spot colours included.
 #include <cstdint>
+#include <vector>
 
 #include "base/errors.h"
 #include "document/cmf_reader.h"
@@ -26,8 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const TRectF bounds = document->DrawingBounds();
   const double w = double{bounds.MaxX} - bounds.MinX, h = double{bounds.MaxY} - bounds.MinY;
   if (!(w > 0 && h > 0 && std::isfinite(w) && std::isfinite(h))) return 0;
-  for (std::size_t i = 0; i < document->Colours.size(); ++i)
-    document->Colours[i].SpotChannel = i % 2 == 0 ? static_cast<std::int32_t>(i) + 2 : -1;
+  std::vector<std::int32_t> spotChannels(document->Colours.size());
+  for (std::size_t i = 0; i < spotChannels.size(); ++i)
+    spotChannels[i] = i % 2 == 0 ? static_cast<std::int32_t>(i) + 2 : -1;
   const auto sx = static_cast<float>(64 / w), sy = static_cast<float>(64 / h);
   const TMatrixObj view(TAffine{-bounds.MinX * sx, -bounds.MinY * sy, sx, 0, 0, sy});
   TBitmap32 band(64, 64);
@@ -36,9 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto renderer = MakeRef<TcmfRender>();
   renderer->TargetBitmap = &band;
   renderer->SpotMap = &spots;
-  renderer->SpotMode = true;
   try {
-    renderer->Render(*document, bounds, view);
+    renderer->Render(*document, bounds, view, false, spotChannels);
   } catch (const TError&) {
     // cairo refusing a band is reported to the operator, not a crash
   }

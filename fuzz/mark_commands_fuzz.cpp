@@ -17,7 +17,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto renderer = MakeRef<TcmfRender>();
   renderer->TargetBitmap = &band;
   renderer->SpotMap = &spots;
-  renderer->SpotMode = true;
   marks->DrawMarks(renderer.Get(), TAffine{0, 0, 0.64f, 0, 0, 0.64f}, 1, 0);
   return 0;
 }

@@ -3,6 +3,8 @@
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
+#include <vector>
+
 #include "base/errors.h"
 #include "base/file_paths.h"
 #include "document/cmf_reader.h"
@@ -32,11 +34,10 @@ int RunRenderDocument(const TRenderDocumentOptions& options, std::ostream& out, 
     TFileByteStream file(options.Document, false);
     const TRef<TcmfFile> document = TcmfWriter::ReadDocument(file, TBM32CacheManager::Shared(), &problem);
     if (!document) throw TError(problem);
-    for (auto& colour : document->Colours) colour.SpotChannel = -1;
+    std::vector<std::int32_t> spotChannels(document->Colours.size(), -1);
     for (std::size_t i = 0; i < options.SpotColours.size(); ++i) {
       const auto index = static_cast<std::size_t>(options.SpotColours[i]);
-      if (index < document->Colours.size())
-        document->Colours[index].SpotChannel = static_cast<std::int32_t>(i) + 2;
+      if (index < spotChannels.size()) spotChannels[index] = static_cast<std::int32_t>(i) + 2;
     }
     const TRasterSize size = DocumentRasterSize(*document, options.Dpi);
     TAtomicFileWriter image(options.Output);
@@ -48,10 +49,13 @@ int RunRenderDocument(const TRenderDocumentOptions& options, std::ostream& out, 
       spotPng =
           std::make_unique<TPngWriter>(size.Width, size.Height, TPngWriter::TKind::kGrey16, SinkOf(*spots));
     }
-    RasterizeDocument(*document, options.Dpi, [&](const TColor32* pixels, const std::uint16_t* spotRow) {
-      png.WriteRow(pixels);
-      if (spotPng) spotPng->WriteRow(spotRow);
-    });
+    RasterizeDocument(
+        *document, options.Dpi,
+        [&](const TColor32* pixels, const std::uint16_t* spotRow) {
+          png.WriteRow(pixels);
+          if (spotPng) spotPng->WriteRow(spotRow);
+        },
+        spotChannels);
     png.Finish();
     image.Commit();
     if (spotPng) {

@@ -2,7 +2,8 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
+
+#include <emmintrin.h>
 
 #include "colour/colour_lut33.h"
 #include "colour/ink_vector.h"
@@ -23,7 +24,6 @@ class TColourLookup {
   }
   /// The current table also becomes the second table (lanes 4..7 of LookupEightInk).
   void CopyCurrentToSecond() { Second_ = Current_; }
-  bool HasCurrent() const { return Current_ != nullptr; }
 
   /// The next lookup of `pixel` is computed afresh; done at the start of every row.
   void InvalidateCache(TColor32 pixel) { CacheKey_ = ~pixel; }
@@ -80,13 +80,8 @@ class TColourLookup {
  private:
   // Lanes 0..3 from the current table, 4..7 from the second, each sum << 3.
   void SumsOfBothTables(const lut::TCell& cell, TInkVector& out) const {
-#if defined(__SSE2__)
     const __m128i both = _mm_unpacklo_epi64(lut::SumsSse2(Current_, cell), lut::SumsSse2(Second_, cell));
     _mm_store_si128(reinterpret_cast<__m128i*>(out.Lane.data()), _mm_slli_epi16(both, 3));
-#else
-    const std::uint64_t lanes[2] = {lut::Sums(Current_, cell) << 3, lut::Sums(Second_, cell) << 3};
-    std::memcpy(out.Lane.data(), lanes, sizeof lanes);
-#endif
   }
 
   void Finish(const TColor32* pixels, std::size_t count, std::uint32_t key) {

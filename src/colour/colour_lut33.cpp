@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "base/errors.h"
-
 namespace slabrip {
 
 namespace {
@@ -94,29 +92,13 @@ TColor32 TColorLut33Obj::ConvertColour(TColor32 colour) {
   return out;
 }
 
-void TColorLut33Obj::ConvertBitmap(TBitmap32* bitmap) {
-  if (bitmap != nullptr) ConvertPixels(bitmap->Pixels(), bitmap->PixelCount());
-}
-
-void TColorLut33Obj::ConvertBitmapTo(TBitmap32* source, TBitmap32* target) {
-  if (source == nullptr) return;
-  if (target == nullptr) {
-    ConvertBitmap(source);
-    return;
-  }
-  if (target->PixelCount() < source->PixelCount()) AssertionFailure("ColorLUTClass", __LINE__);
-  ConvertRun(source->Pixels(), target->Pixels(), source->PixelCount());
-}
-
-void TColorLut33Obj::ConvertPixels(TColor32* pixels, std::size_t count) { ConvertRun(pixels, pixels, count); }
-
-void TColorLut33Obj::ConvertRun(const TColor32* source, TColor32* target, std::size_t count) {
+void TColorLut33Obj::ConvertPixels(TColor32* pixels, std::size_t count) {
   if (count == 0) return;
   EnsureReady();
   if (CmykOutput)
-    ConvertWithCache<true>(Grid_.data(), source, target, count);
+    ConvertWithCache<true>(Grid_.data(), pixels, pixels, count);
   else
-    ConvertWithCache<false>(Grid_.data(), source, target, count);
+    ConvertWithCache<false>(Grid_.data(), pixels, pixels, count);
 }
 
 }  // namespace slabrip

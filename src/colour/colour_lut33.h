@@ -7,8 +7,8 @@
 #include <span>
 #include <vector>
 
+#include "colour/color32.h"
 #include "colour/lut_interpolation.h"
-#include "raster/bitmap32.h"
 
 namespace slabrip {
 
@@ -55,12 +55,7 @@ class TColorLut33Obj {
 
   /// One colour through the RGB conversion, whatever CmykOutput says.
   TColor32 ConvertColour(TColor32 colour);
-  /// Every pixel in place; nothing without a bitmap.
-  void ConvertBitmap(TBitmap32* bitmap);
-  /// The source's pixels into the target's, in memory order; without a target
-  /// the source in place. A target with fewer pixels is an assertion failure.
-  void ConvertBitmapTo(TBitmap32* source, TBitmap32* target);
-  /// `count` pixels in place.
+  /// `count` pixels in place: RGB or four-byte by CmykOutput, with a one-entry cache.
   void ConvertPixels(TColor32* pixels, std::size_t count);
 
   /// The identity when the table is not Ready (a table is made current so).
@@ -73,9 +68,6 @@ class TColorLut33Obj {
     return static_cast<std::size_t>(b) * lut::kBlueStep + static_cast<std::size_t>(g) * lut::kGreenStep +
            static_cast<std::size_t>(r);
   }
-  /// The row conversion: RGB or four-byte by CmykOutput, with a one-entry cache.
-  void ConvertRun(const TColor32* source, TColor32* target, std::size_t count);
-
   std::vector<TColor32> Grid_;
 };
 

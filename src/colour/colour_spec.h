@@ -75,9 +75,6 @@ struct TuniColorObj {
   std::int32_t Tag = 0;
   std::int32_t ItemValue = 0;
   std::int32_t ItemExtra = 0;
-  /// The spot ink this colour prints with (a spot palette index), -1 for the
-  /// normal colour path; set by the engine before rendering.
-  std::int32_t SpotChannel = 0;
 
   /// Same name and specifications at most 1e-6 apart.
   bool Equals(const TuniColorObj& other) const;

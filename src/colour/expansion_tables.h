@@ -3,14 +3,11 @@
 
 #include <array>
 #include <cstddef>
-#include <cstring>
 
+#include <emmintrin.h>  // SSE2, part of every x86-64, the one target
+
+#include "colour/color32.h"
 #include "colour/ink_vector.h"
-#include "raster/bitmap32.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace slabrip {
 
@@ -55,16 +52,11 @@ class TExpansionTables {
  private:
   static void Or4(const TInkVector& a, const TInkVector& b, const TInkVector& c, const TInkVector& d,
                   TInkVector& out) {
-#if defined(__SSE2__)
     const auto load = [](const TInkVector& v) {
       return _mm_load_si128(reinterpret_cast<const __m128i*>(&v));
     };
     _mm_store_si128(reinterpret_cast<__m128i*>(&out),
                     _mm_or_si128(_mm_or_si128(load(a), load(b)), _mm_or_si128(load(c), load(d))));
-#else
-    for (std::size_t lane = 0; lane < 8; ++lane)
-      out.Lane[lane] = static_cast<std::int16_t>(a.Lane[lane] | b.Lane[lane] | c.Lane[lane] | d.Lane[lane]);
-#endif
   }
 
   TChannelTables Tables_;

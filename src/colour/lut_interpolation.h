@@ -4,13 +4,12 @@
 
 #include <array>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 
-#include "raster/bitmap32.h"
+#include <emmintrin.h>  // SSE2, part of every x86-64, the one target
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "colour/color32.h"
 
 namespace slabrip::lut {
 
@@ -85,7 +84,7 @@ inline std::uint64_t Spread(TColor32 e) {
 }
 
 /// Weighted sums of the four vertices, one 16-bit lane per byte (at most
-/// 4080): the portable reference kernel.
+/// 4080): the reference the vector kernel is tested against.
 inline std::uint64_t SumsScalar(const TColor32* grid, const TCell& c) {
   const TColor32* at = grid + c.Base;
   const std::uint32_t word = kWeightTable[c.Fractions];
@@ -93,8 +92,7 @@ inline std::uint64_t SumsScalar(const TColor32* grid, const TCell& c) {
          (word >> 10 & 31) * Spread(at[c.Offsets[2]]) + (word >> 15 & 31) * Spread(at[c.Offsets[3]]);
 }
 
-#if defined(__SSE2__)
-/// The same sums with SSE2 (part of every x86-64): two vertices per multiply.
+/// The same sums with SSE2: two vertices per multiply.
 inline __m128i SumsSse2(const TColor32* grid, const TCell& c) {
   const TColor32* at = grid + c.Base;
   const __m128i zero = _mm_setzero_si128();
@@ -111,9 +109,6 @@ inline __m128i SumsSse2(const TColor32* grid, const TCell& c) {
 inline std::uint64_t Sums(const TColor32* grid, const TCell& c) {
   return static_cast<std::uint64_t>(_mm_cvtsi128_si64(SumsSse2(grid, c)));
 }
-#else
-inline std::uint64_t Sums(const TColor32* grid, const TCell& c) { return SumsScalar(grid, c); }
-#endif
 
 /// Sums back to bytes, each sum >> 4.
 inline TColor32 Narrow(std::uint64_t sums) {

@@ -80,8 +80,6 @@ enum TcmfKind : std::int32_t { kNodePlain = 0, kNodeGroup = 1, kNodeGeometry = 2
 class TcmfGeneric : public TRefObj {
  public:
   virtual TcmfKind Kind() const { return kNodePlain; }
-  /// A geometry node with a fill curve and the fill code 0xC0000000.
-  virtual bool IsHatchFillGeometry() const { return false; }
   /// Left, top, right, bottom in document units.
   virtual TRectF Bounds() const { return Attributes.Bounds(); }
 
@@ -107,7 +105,6 @@ class TcmfGroup : public TcmfGeneric {
 class TcmfGeo : public TcmfGeneric {
  public:
   TcmfKind Kind() const override { return kNodeGeometry; }
-  bool IsHatchFillGeometry() const override { return FillCurve && Attributes.FillCode() == 0xC0000000u; }
   /// The stored bounds, or the union of the curves' when all four are zero.
   TRectF Bounds() const override;
 
@@ -161,7 +158,7 @@ class TcmfFile : public TRefObj {
   TRef<TcmfGeneric> Root;  // nothing when not even the first node read
   std::vector<TRef<TStoredGradient>> Gradients;
   std::vector<TRef<TStoredTexture32>> Textures;
-  /// Named colours; SpotChannel is set by the engine before rendering.
+  /// Named colours; the spot inks they print with are the engine's (TSpotChannels).
   std::vector<TuniColorObj> Colours;
   std::string Name;
   std::array<std::uint32_t, 4> InfoValues{};

@@ -41,7 +41,6 @@ class TGradRange : public TRefObj {
  public:
   static constexpr std::int32_t kMaxStops = 9999;
 
-  std::uint32_t FirstColour() const { return Stops.empty() ? 0 : Stops.front().Colour; }
   std::uint32_t LastColour() const { return Stops.empty() ? 0 : Stops.back().Colour; }
   int StopCount() const { return static_cast<int>(Stops.size()); }
   bool Equals(const TGradRange& other) const;

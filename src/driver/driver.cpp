@@ -49,8 +49,6 @@ TDriver::TDriver(TDriverEnvironment environment, TDriverUi& ui)
       Media_(Env_.MediaSettingsFile),
       Host_(Env_.RuntimeFolder) {
   Engine_->IccFolder = Env_.IccFolder;
-  Engine_->PrintJobsFolder = Env_.PrintJobsFolder;
-  Engine_->DriversFolder = Env_.DriversFolder;
   if (!Env_.PrintJobsFolder.empty()) Controls.TestOutputFile = Env_.PrintJobsFolder + "hptest.prn";
   View_.Preview.SetSize(Env_.PreviewWidth, Env_.PreviewHeight);
   View_.Preview.Fill(0xFFFFFFFF);
@@ -83,7 +81,6 @@ bool TDriver::LoadSlabFile(const std::string& path) {
   Icc_ = FolderForSlab({Env_.IccFolder, Env_.IccFrom}, path, "ICC");
   Drivers_ = FolderForSlab({Env_.DriversFolder, Env_.DriversFrom}, path, "Drivers");
   Engine_->IccFolder = Icc_.Folder;
-  Engine_->DriversFolder = Drivers_.Folder;
   if (Controls.TestOutputFile.empty()) Controls.TestOutputFile = LocalFileForSlab("hptest.prn", "", path);
   const bool ok = Engine_->LoadSlab(path);
   DrawPreview(Controls.SlabFile);

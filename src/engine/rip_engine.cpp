@@ -56,6 +56,7 @@ TRipEngine::~TRipEngine() = default;
 
 bool TRipEngine::LoadSlab(const std::string& path) {
   Slab_.Reset();
+  SpotChannels_.clear();
   SlabFile_ = path;
   Message_.clear();
   if (!FileExists(path)) {
@@ -104,25 +105,23 @@ bool TRipEngine::PrepareInkManager() {
 }
 
 void TRipEngine::PrepareSpotInks() {
-  if (!Slab_) return;
-  if (!InkManager_) {
-    for (const auto& job : Slab_->Jobs)
-      if (job && job->Document)
-        for (auto& colour : job->Document->Colours) colour.SpotChannel = -1;
-    return;
-  }
+  SpotChannels_.clear();
+  if (!Slab_ || !InkManager_) return;
   InkManager_->ClearSpotPalette();
   InkManager_->AddSpotInk({});                              // 0: no ink, for knocked-out marks
   InkManager_->AddSpotInk(TInkVector{{0, 0, 0, 32766}});   // 1: black, for marks
+  SpotChannels_.resize(Slab_->JobCount());
+  std::size_t jobIndex = 0;
   for (const auto& job : Slab_->Jobs) {
+    std::vector<std::int32_t>& channels = SpotChannels_[jobIndex++];
     if (!job || !job->Document) continue;
-    auto& colours = job->Document->Colours;
+    const auto& colours = job->Document->Colours;
+    channels.assign(colours.size(), -1);
     for (std::size_t i = 0; i < colours.size(); ++i) {
-      colours[i].SpotChannel = -1;
       if (!job->IsSpotColour(static_cast<std::int64_t>(i))) continue;
       const TInkVector inks = ParseSpotInkValues(colours[i].Name).value_or(
           InkManager_->ConvertNamedColour(colours[i].Spec));
-      colours[i].SpotChannel = static_cast<std::int32_t>(InkManager_->AddSpotInk(InkManager_->ApplyInkCurves(inks)));
+      channels[i] = static_cast<std::int32_t>(InkManager_->AddSpotInk(InkManager_->ApplyInkCurves(inks)));
     }
   }
 }
@@ -153,9 +152,6 @@ void TRipEngine::PrepareBuffers(std::int32_t bandRows) {
   const std::uint8_t mask = InkManager_->Preset()->SplitsLightInks() ? TInkRowEx::kSixInks : TInkRowEx::kFourInks;
   InkRow_ = MakeRef<TInkRowEx>(width, mask, TwoBitOutput, Slab_->RipWidth);
   InkRow_->Prepare();
-  InkRow_->SourceRows = Slab_->RenderHeight;
-  InkRow_->OutputRows = Slab_->RipHeight;
-  InkRow_->CurrentRow = 0;
   InkBytes_.assign(static_cast<std::size_t>(width), 0);
 }
 
@@ -197,7 +193,6 @@ void TRipEngine::RenderBand(int y) {
   auto renderer = MakeRef<TcmfRender>();
   renderer->TargetBitmap = &Band_;
   renderer->SpotMap = &SpotMap_;
-  renderer->SpotMode = true;
   renderer->EmbeddedFileMode = true;
   renderer->TargetTop = BandTop_;
   try {
@@ -218,7 +213,8 @@ void TRipEngine::RenderBand(int y) {
 }
 
 void TRipEngine::DrawPlacedJob(const TRipJobPos& placement, TcmfRender& renderer) {
-  const TRef<TRipfileData> job = Slab_->Job(placement.JobIndex());
+  const std::int32_t jobIndex = placement.JobIndex();
+  const TRef<TRipfileData> job = Slab_->Job(jobIndex);
   if (!job || !job->Document) return;
   const TAffine place = placement.Transform();
   const TRectF& clip = job->ClipBounds;
@@ -229,7 +225,10 @@ void TRipEngine::DrawPlacedJob(const TRipJobPos& placement, TcmfRender& renderer
                                   place.Map({placed.MinX, placed.MaxY})};
   const TAffine documentToSlab = Compose(TransformBetween(from, to), SlabTransform_);
   const TMatrixObj view(documentToSlab);
-  renderer.Render(*job->Document, clip, view, job->IsClipped);
+  const auto index = static_cast<std::size_t>(jobIndex);  // in range: the job was found
+  TSpotChannels spots;                                     // none before PrepareSpotInks
+  if (index < SpotChannels_.size()) spots = SpotChannels_[index];
+  renderer.Render(*job->Document, clip, view, job->IsClipped, spots);
   if (job->CorrectionLut) {
     const TRectF box = TMatrixObj(SlabTransform_).MapRectToPixels(placement.PlacedBounds());
     const auto top = static_cast<float>(BandTop_);  // whole pixels: exact

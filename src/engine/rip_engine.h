@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/affine.h"
 #include "base/ref_obj.h"
@@ -45,7 +46,8 @@ public:
   /// with Message() "No Media Set" without a preset, or with the reason when
   /// the colour tables cannot be built.
   bool PrepareInkManager();
-  /// Gives every flagged spot colour of every job a palette entry.
+  /// Gives every flagged spot colour of every job a palette entry and makes
+  /// each job's spot channel table, which the renderer draws the job with.
   void PrepareSpotInks();
   /// Sizes the band (`bandRows` rows, 0: about kBandPixels), spot map and ink
   /// row and starts the ink row afresh; throws TError naming the slab when its
@@ -71,8 +73,6 @@ public:
   const std::string& Message() const { return Message_; }
 
   std::string IccFolder;
-  std::string PrintJobsFolder;
-  std::string DriversFolder;
   bool TwoBitOutput = true;
 
  private:
@@ -93,6 +93,9 @@ public:
   TAffine AlignTransform_;
   std::int32_t BandTop_ = INT32_MAX;
   std::int64_t BandsDrawn_ = 0;
+  /// By job index, the spot channel of every colour of the job's document
+  /// (see TSpotChannels); empty until PrepareSpotInks.
+  std::vector<std::vector<std::int32_t>> SpotChannels_;
   TColourLookup Lookup_;
   TExpansionTables Expansion_;
   std::vector<TColor32> InkBytes_;  // a row of four-ink results before expansion

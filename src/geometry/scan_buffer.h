@@ -37,7 +37,6 @@ class TScanBuffer {
   /// The spans of row y; empty for a row without any or outside the buffer.
   std::vector<TScanSpan> SpansOfRow(int y) const;
 
-  int RowCount() const { return static_cast<int>(Rows_.size()); }
   /// The crossings of row y in their current order (sorted after Finish).
   const std::vector<float>& CrossingsOfRow(int y) const {
     return Rows_[static_cast<std::size_t>(y - First_)];

@@ -15,7 +15,6 @@ class TPreviewBox : public QWidget {
 
   /// Takes a copy of `bitmap` (0xAARRGGBB words) and repaints.
   void SetBitmap(const TBitmap32& bitmap);
-  const QImage& Image() const { return Image_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;

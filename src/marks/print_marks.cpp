@@ -78,7 +78,6 @@ TPrintMark::TPrintMark(std::unique_ptr<TGeoCurve> outline, const std::array<floa
 void TPrintMarks::AddMark(std::unique_ptr<TGeoCurve> outline, const std::array<float, 4>& cmyk) {
   if (!outline) return;
   Marks_.Add(MakeRef<TPrintMark>(std::move(outline), cmyk));
-  Changed_ = false;
 }
 
 void TPrintMarks::AddRect(double x, double y, double w, double h, const std::array<float, 4>& cmyk) {

@@ -52,7 +52,6 @@ public:
   void AddCommandMarks(const TRectF& frame, std::string_view command);
 
   int Count() const { return static_cast<int>(Marks_.Count()); }
-  TRef<TPrintMark> Mark(int index) const { return Marks_.Item(index); }
   const TRectF& Frame() const { return Frame_; }
   /// What the marks leave out of what they were asked for: a text without a
   /// font to set it in, a text or command cut to kMaxTextLength.
@@ -69,7 +68,6 @@ private:
   std::string_view Capped(std::string_view text, std::string_view what);
 
   TReleaseList<TPrintMark> Marks_;
-  bool Changed_ = false;
   TRectF Frame_;
   std::vector<std::string> Problems_;
 };

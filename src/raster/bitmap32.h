@@ -6,11 +6,9 @@
 #include <vector>
 
 #include "base/geometry.h"
+#include "colour/color32.h"
 
 namespace slabrip {
-
-/// One pixel: 0xAARRGGBB as a word, so bytes B, G, R, A in memory.
-using TColor32 = std::uint32_t;
 
 /// Rows top to bottom, stride 4 x width, no padding: the layout cairo's
 /// ARGB32 surfaces use, so they can draw on the same pixels.

@@ -89,9 +89,10 @@ TRectD TcmfRender::TargetRect() const {
 }
 
 void TcmfRender::Render(const TcmfFile& document, const TRectF& visible, const TMatrixObj& view,
-                        bool clipToVisible) {
+                        bool clipToVisible, TSpotChannels spotChannels) {
   if (!TargetBitmap || TargetBitmap->PixelCount() == 0) return;
   Document_ = &document;
+  SpotChannels_ = spotChannels;
   // A band wider than cairo's images is drawn in pieces of fixed columns, the
   // same for every band, so that it draws as a band of any height would.
   const int width = TargetBitmap->Width();
@@ -101,9 +102,11 @@ void TcmfRender::Render(const TcmfFile& document, const TRectF& visible, const T
       DrawPiece({left, 0, std::min(width, left + step), TargetBitmap->Height()}, visible, view, clipToVisible);
   } catch (...) {
     Document_ = nullptr;
+    SpotChannels_ = {};
     throw;
   }
   Document_ = nullptr;
+  SpotChannels_ = {};
 }
 
 void TcmfRender::DrawPiece(const TRectI& piece, const TRectF& visible, const TMatrixObj& view,
@@ -151,10 +154,9 @@ void TcmfRender::DrawNode(const TcmfGeneric& node) {
 }
 
 int TcmfRender::SpotChannelOf(std::uint32_t code) const {
-  if (!SpotMode || IsNegative(code) || FillKindOf(code) != kFillNamedColour || Document_ == nullptr)
-    return -1;
+  if (IsNegative(code) || FillKindOf(code) != kFillNamedColour) return -1;
   const std::uint32_t index = Payload24(code);
-  return index < Document_->Colours.size() ? Document_->Colours[index].SpotChannel : -1;
+  return index < SpotChannels_.size() ? SpotChannels_[index] : -1;
 }
 
 std::uint32_t TcmfRender::NamedColourRgb(std::uint32_t index) const {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 
 #include "base/affine.h"
 #include "base/ref_obj.h"
@@ -14,6 +15,12 @@
 #include "render/brushes.h"
 
 namespace slabrip {
+
+/// The spot channel of each named colour of one document, by colour index: a
+/// spot palette index, or -1 where the colour paints normally. Colours past
+/// the end paint normally, so an empty table draws no spot inks. The engine
+/// makes one per job (TRipEngine::PrepareSpotInks).
+using TSpotChannels = std::span<const std::int32_t>;
 
 /// Draws documents through a view transform (document units to the pixels of
 /// the whole picture, a slab say) into a band of it: the target bitmap holds
@@ -29,10 +36,12 @@ class TcmfRender : public TRefObj {
 
   /// Draws every node of the document whose bounds meet `visible` (document
   /// units) into the target bitmap, clipped to `visible` when `clipToVisible`.
-  /// Anything cairo is given is clipped to the band; coordinates beyond reason
-  /// are dropped. Throws TError when cairo cannot draw the band.
+  /// Named colours bound to a spot channel in `spotChannels` are
+  /// scan-converted (RenderSpotCurve) instead of painted. Anything cairo is
+  /// given is clipped to the band; coordinates beyond reason are dropped.
+  /// Throws TError when cairo cannot draw the band.
   void Render(const TcmfFile& document, const TRectF& visible, const TMatrixObj& view,
-              bool clipToVisible = false);
+              bool clipToVisible = false, TSpotChannels spotChannels = {});
 
   /// Scan-converts a curve into the target bitmap and spot map: white with
   /// the transparency in alpha, the spot channel in the map. Needs the target
@@ -46,19 +55,16 @@ class TcmfRender : public TRefObj {
   /// The target bitmap's pixels in the picture's device space.
   TRectD TargetRect() const;
 
-  /// The spot channel a fill code prints with, or -1 for the normal colour path.
-  int SpotChannelOf(std::uint32_t code) const;
-
   TBitmap32* TargetBitmap = nullptr;
   TWordMap* SpotMap = nullptr;
   /// The picture's row that the target bitmap's first row holds.
   int TargetTop = 0;
-  /// Named colours bound to a spot channel are scan-converted instead of painted.
-  bool SpotMode = false;
   /// Images draw from their embedded file when they carry one.
   bool EmbeddedFileMode = true;
 
  private:
+  /// The spot channel a fill code prints with, or -1 for the normal colour path.
+  int SpotChannelOf(std::uint32_t code) const;
   void DrawNode(const TcmfGeneric& node);
   void DrawGeometry(const TcmfGeo& geo);
   void DrawImage(const TcmfImage& image);
@@ -82,6 +88,7 @@ class TcmfRender : public TRefObj {
 
   TStandardColorConverter Converter_;
   const TcmfFile* Document_ = nullptr;
+  TSpotChannels SpotChannels_;  // the document's, while Render draws it
   cairo_t* Cairo_ = nullptr;
   TMatrixObj View_;
   TRectF Visible_{100000, 100000, -100000, -100000};

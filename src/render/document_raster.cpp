@@ -29,7 +29,8 @@ TRasterSize DocumentRasterSize(const TcmfFile& document, double dpi) {
 
 TRasterSize RasterizeDocument(
     const TcmfFile& document, double dpi,
-    const std::function<void(const TColor32* pixels, const std::uint16_t* spots)>& row) {
+    const std::function<void(const TColor32* pixels, const std::uint16_t* spots)>& row,
+    std::span<const std::int32_t> spotChannels) {
   const TRasterSize size = DocumentRasterSize(document, dpi);
   const TRectF bounds = document.DrawingBounds();
   const double scale = dpi / 25.4;
@@ -39,7 +40,6 @@ TRasterSize RasterizeDocument(
   auto renderer = MakeRef<TcmfRender>();
   renderer->TargetBitmap = &band;
   renderer->SpotMap = &spots;
-  renderer->SpotMode = true;
   for (int top = 0; top < size.Height; top += bandHeight) {
     band.Fill(0xFFFFFFFF);
     spots.Fill(0);
@@ -47,7 +47,7 @@ TRasterSize RasterizeDocument(
     const TMatrixObj view(TAffine{static_cast<float>(-bounds.MinX * scale),
                                   static_cast<float>(-bounds.MinY * scale), static_cast<float>(scale), 0, 0,
                                   static_cast<float>(scale)});
-    renderer->Render(document, bounds, view);
+    renderer->Render(document, bounds, view, false, spotChannels);
     for (int y = 0; y < std::min(bandHeight, size.Height - top); ++y) row(band.Row(y), spots.Row(y));
   }
   return size;

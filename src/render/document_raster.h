@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 
 #include "document/cmf_model.h"
 #include "raster/bitmap32.h"
@@ -22,9 +23,10 @@ TRasterSize DocumentRasterSize(const TcmfFile& document, double dpi);
 /// Draws the document into bands of about 4,000,000 pixels (as the engine
 /// bands a slab) and calls `row` for every row in order with its pixels
 /// (premultiplied ARGB) and spot channels. Colours with a spot channel of 0
-/// or more are scan-converted onto their channel.
+/// or more in `spotChannels` (a TSpotChannels) are scan-converted onto it.
 TRasterSize RasterizeDocument(
     const TcmfFile& document, double dpi,
-    const std::function<void(const TColor32* pixels, const std::uint16_t* spots)>& row);
+    const std::function<void(const TColor32* pixels, const std::uint16_t* spots)>& row,
+    std::span<const std::int32_t> spotChannels = {});
 
 }  // namespace slabrip

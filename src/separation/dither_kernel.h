@@ -25,15 +25,7 @@ struct TDitherJob {
   int Row = 0;                         // even: left to right, odd: right to left
 };
 
-/// Whether this build has the kernel (it needs SSE2, part of every x86-64);
-/// without it callers take the step-by-step path.
-#if defined(__SSE2__)
-inline constexpr bool kHasDitherKernel = true;
-#else
-inline constexpr bool kHasDitherKernel = false;
-#endif
-
-/// Runs the job (only when kHasDitherKernel).
+/// Runs the job (SSE2, part of every x86-64, the one target).
 void RunDitherJob(const TDitherJob& job);
 
 }  // namespace slabrip

@@ -1,13 +1,9 @@
 // SSE2 (every x86-64) version of the fused kernel: eight 16-bit lanes, one per ink.
 #include "separation/dither_kernel.h"
 
-#if defined(__SSE2__)
 #include <emmintrin.h>
-#endif
 
 namespace slabrip {
-
-#if defined(__SSE2__)
 
 namespace {
 
@@ -122,11 +118,5 @@ class TKernel {
 }  // namespace
 
 void RunDitherJob(const TDitherJob& job) { TKernel(job).Run(); }
-
-#else
-
-void RunDitherJob(const TDitherJob&) {}
-
-#endif
 
 }  // namespace slabrip

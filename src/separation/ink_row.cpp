@@ -64,7 +64,6 @@ void TInkRowEx::DitherAll(int row) {
 }
 
 bool TInkRowEx::CanFuse() const {
-  if (!kHasDitherKernel) return false;
   for (const auto& channel : Channels_) {
     const auto* fs = dynamic_cast<const TinkDither_FS16*>(channel->Ditherer().Get());
     if (fs == nullptr || !fs->UsesSharedErrors() || fs->TwoBit() != TwoBit ||

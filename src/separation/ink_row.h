@@ -34,7 +34,7 @@ class TInkRowEx : public TRefObj {
   /// loop's path, with the same result as the three steps.
   void ExpandDitherPack(int row);
   /// Whether ExpandDitherPack takes the one-pass kernel: every channel has
-  /// the standard ditherer on the row's shared errors, and the kernel exists.
+  /// the standard ditherer on the row's shared errors.
   bool CanFuse() const;
 
   int ChannelCount() const { return static_cast<int>(Channels_.Count()); }
@@ -49,14 +49,10 @@ class TInkRowEx : public TRefObj {
   TInkVector* Input() { return Input_.data(); }
   const std::vector<std::int32_t>& ColumnEnds() const { return ColumnEnds_; }
   int InputWidth() const { return static_cast<int>(Input_.size()); }
-  int OutputWidth() const { return OutputWidth_; }
   int RowBytes() const { return RowBytes_; }
 
   const bool TwoBit;
   const std::uint8_t ChannelMask;
-  std::int32_t SourceRows = 0;
-  std::int32_t CurrentRow = 0;
-  std::int32_t OutputRows = 0;
 
  private:
   int OutputWidth_;

@@ -34,7 +34,7 @@ class RenderTest : public ::testing::Test {
   void Render(const TcmfFile& document, const TAffine& view = {}, TRectF visible = {0, 0, 40, 40}) {
     Band.Fill(0xFFFFFFFF);
     Spots.Fill(0);
-    Renderer->Render(document, visible, TMatrixObj(view));
+    Renderer->Render(document, visible, TMatrixObj(view), false, SpotChannels);
   }
   TColor32 At(int x, int y) const { return Band.Row(y)[x]; }
   std::uint16_t SpotAt(int x, int y) const { return Spots.Row(y)[x]; }
@@ -47,11 +47,11 @@ class RenderTest : public ::testing::Test {
   TBM32CacheManager Cache{Roomy()};
   TBitmap32 Band{40, 40};
   TWordMap Spots{40, 40};
+  std::vector<std::int32_t> SpotChannels;  // the documents' spot channel table, by colour index
   TRef<TcmfRender> Renderer = [this] {
     auto r = MakeRef<TcmfRender>();
     r->TargetBitmap = &Band;
     r->SpotMap = &Spots;
-    r->SpotMode = true;
     return r;
   }();
 };
@@ -112,7 +112,7 @@ TEST_F(RenderTest, SpotFillsWriteWhiteWithTheirTransparencyAndTheirChannel) {
   half.SetTransparency(100);
   b.AddGeometry(root, half, Rect(5, 20, 15, 30).get());
   auto doc = Load(b);
-  doc->Colours[0].SpotChannel = 5;
+  SpotChannels = {5};
   Render(*doc);
   EXPECT_EQ(At(10, 10), 0x00FFFFFFu);
   EXPECT_EQ(SpotAt(10, 10), 5);
@@ -126,8 +126,12 @@ TEST_F(RenderTest, SpotFillsWriteWhiteWithTheirTransparencyAndTheirChannel) {
   EXPECT_EQ(SpotAt(15, 10), 0);
   EXPECT_EQ(SpotAt(10, 15), 0);
 
-  // With spot mode off the colour paints normally.
-  Renderer->SpotMode = false;
+  // Without a spot channel table the colour paints normally, and so with -1 in it.
+  SpotChannels.clear();
+  Render(*doc);
+  EXPECT_EQ(At(10, 10), 0xFFFF0000u);
+  EXPECT_EQ(SpotAt(10, 10), 0);
+  SpotChannels = {-1};
   Render(*doc);
   EXPECT_EQ(At(10, 10), 0xFFFF0000u);
   EXPECT_EQ(SpotAt(10, 10), 0);
@@ -140,8 +144,7 @@ TEST_F(RenderTest, SpotFillsWriteWhiteWithTheirTransparencyAndTheirChannel) {
   corner.MoveTo(5, 5).LineTo(35, 5).LineTo(35, 35);
   open.AddGeometry(top, Style(0, kNoFill, {5, 5, 35, 35}), corner.Build().get());
   auto openDoc = Load(open);
-  Renderer->SpotMode = true;
-  openDoc->Colours[0].SpotChannel = 5;
+  SpotChannels = {5};
   Render(*openDoc);
   EXPECT_EQ(SpotAt(30, 10), 5);
   EXPECT_EQ(SpotAt(10, 30), 0);  // beyond the closing diagonal
@@ -153,7 +156,7 @@ TEST_F(RenderTest, SpotSpansAreClippedToTheVisibleArea) {
   const int root = b.AddGroup(-1, Group({-100, 0, 200, 40}));
   b.AddGeometry(root, Style(0, kNoFill, {-100, 0, 200, 40}), Rect(-100, 10, 200, 20).get());
   auto doc = Load(b);
-  doc->Colours[0].SpotChannel = 3;
+  SpotChannels = {3};
   Render(*doc, {}, {8, 0, 30, 40});
   EXPECT_EQ(SpotAt(8, 15), 3);
   EXPECT_EQ(SpotAt(29, 15), 3);

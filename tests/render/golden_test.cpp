@@ -39,7 +39,6 @@ TEST_P(GoldenTest, TheDemoDocumentLooksAsBefore) {
   TMemoryByteStream stream(golden.Document());
   const auto document = TcmfWriter::ReadDocument(stream, cache);
   ASSERT_TRUE(document);
-  for (auto& colour : document->Colours) colour.SpotChannel = -1;  // as render-document without --spot
   const TRasterSize size = DocumentRasterSize(*document, golden.Dpi);
   ASSERT_EQ(size.Width, expected->Width());
   ASSERT_EQ(size.Height, expected->Height());

@@ -177,7 +177,7 @@ TEST(ErrorDiffusion, AnotherDitherCanBePluggedIn) {
 void ExpectFusedMatchesSteps(int inputWidth, int outputWidth, bool twoBit, std::uint32_t seed) {
   const auto fused = MakeRow(inputWidth, TInkRowEx::kSixInks, twoBit, outputWidth);
   const auto steps = MakeRow(inputWidth, TInkRowEx::kSixInks, twoBit, outputWidth);
-  ASSERT_EQ(fused->CanFuse(), kHasDitherKernel);
+  ASSERT_TRUE(fused->CanFuse());
   std::mt19937 random(seed);
   for (int y = 0; y < 6; ++y) {
     for (int i = 0; i < inputWidth; ++i)
