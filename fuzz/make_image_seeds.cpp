@@ -2,12 +2,10 @@
 // three kinds of BMP and a GIF.
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>  // jpeglib.h uses FILE without including it
-#include <cstdlib>
+#include <cstdio>
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
 #include <tiffio.h>
 
 #include "raster/jpeg_writer.h"
@@ -24,41 +22,22 @@ using seeds::WriteFile;
 
 // C, M, Y, K samples of the photo, stored inverted with Adobe's marker as Photoshop writes them.
 TBytes AdobeCmykJpeg(const TBitmap32& photo) {
-  jpeg_compress_struct info{};
-  jpeg_error_mgr errors{};
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = static_cast<JDIMENSION>(photo.Width());
-  info.image_height = static_cast<JDIMENSION>(photo.Height());
-  info.input_components = 4;
-  info.in_color_space = JCS_CMYK;
-  jpeg_set_defaults(&info);  // CMYK with the Adobe marker
-  jpeg_set_quality(&info, 85, TRUE);
-  jpeg_start_compress(&info, TRUE);
-  TBytes row(4 * static_cast<std::size_t>(photo.Width()));
-  while (info.next_scanline < info.image_height) {
-    const TColor32* p = photo.Row(static_cast<int>(info.next_scanline));
-    for (std::size_t x = 0; x < static_cast<std::size_t>(photo.Width()); ++x) {
-      const unsigned r = p[x] >> 16 & 0xFF, g = p[x] >> 8 & 0xFF, b = p[x] & 0xFF;
-      // Black takes the darkest share: 255 - k = the largest channel, and the
-      // inverted inks 255 - c = r * 255 / (255 - k), and so on.
-      const unsigned paper = std::max({r, g, b, 1u});
-      row[4 * x] = static_cast<std::uint8_t>(r * 255 / paper);
-      row[4 * x + 1] = static_cast<std::uint8_t>(g * 255 / paper);
-      row[4 * x + 2] = static_cast<std::uint8_t>(b * 255 / paper);
-      row[4 * x + 3] = static_cast<std::uint8_t>(paper);
-    }
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&info, rows, 1);
+  TBytes samples;
+  samples.reserve(4 * photo.PixelCount());
+  for (std::size_t i = 0; i < photo.PixelCount(); ++i) {
+    const TColor32 p = photo.Pixels()[i];
+    const unsigned r = p >> 16 & 0xFF, g = p >> 8 & 0xFF, b = p & 0xFF;
+    // Black takes the darkest share: 255 - k = the largest channel, and the
+    // inverted inks 255 - c = r * 255 / (255 - k), and so on.
+    const unsigned paper = std::max({r, g, b, 1u});
+    for (const unsigned channel : {r, g, b})
+      samples.push_back(static_cast<std::uint8_t>(channel * 255 / paper));
+    samples.push_back(static_cast<std::uint8_t>(paper));
   }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  TBytes out(buffer, buffer + size);
-  std::free(buffer);
-  return out;
+  // libjpeg's defaults for CMYK samples: stored as CMYK, with the Adobe marker.
+  TJpegOptions options;
+  options.Quality = 85;
+  return EncodeJpeg(photo.Width(), photo.Height(), TJpegColour::kCmyk, samples, options);
 }
 
 // An LZW-compressed RGB TIFF in strips of 8 rows.

@@ -15,7 +15,6 @@
 #include <iostream>
 #include <memory>
 
-#include "base/file_paths.h"
 #include "base/version.h"
 #include "raster/png_writer.h"
 #include "tools/printer_data.h"
@@ -35,54 +34,6 @@ constexpr int kMaxPictureSide = 1'000'000;
 std::string PlaneName(std::size_t plane) {
   return plane < kPlaneNames.size() ? kPlaneNames[plane] : "p" + std::to_string(plane + 1);
 }
-
-// A PNG renamed into place by Commit. The writer's sink must not throw through
-// libpng, so a write failure is kept and raised after the call.
-class TPngFile {
- public:
-  TPngFile(const std::string& path, int width, int height, TPngWriter::TKind kind)
-      : File_(path),
-        Png_(width, height, kind, [this](const std::uint8_t* data, std::size_t size) { Sink(data, size); }) {
-    Raise();
-  }
-
-  template <typename T>
-  void WriteRow(const T* row) {
-    Png_.WriteRow(row);
-    Raise();
-  }
-
-  void Commit() {
-    Png_.Finish();
-    Raise();
-    File_.Write(Pending_);
-    File_.Commit();
-  }
-
- private:
-  void Sink(const std::uint8_t* data, std::size_t size) noexcept {
-    if (Failure_) return;
-    try {
-      Pending_.append(reinterpret_cast<const char*>(data), size);
-      if (Pending_.size() >= 1 << 16) {
-        File_.Write(Pending_);
-        Pending_.clear();
-      }
-    } catch (...) {
-      Failure_ = std::current_exception();
-    }
-  }
-
-  void Raise() {
-    if (Failure_) std::rethrow_exception(Failure_);
-  }
-
-  // Declared before the writer, which writes its header through the sink as it is made.
-  TAtomicFileWriter File_;
-  std::string Pending_;
-  std::exception_ptr Failure_;
-  TPngWriter Png_;
-};
 
 // Per plane and level, how much of each of red, green and blue the ink lets through, out of 255.
 using TInkFilters = std::vector<std::array<std::array<int, 3>, 4>>;

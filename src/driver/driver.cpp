@@ -82,22 +82,33 @@ bool TDriver::LoadSlabFile(const std::string& path) {
   Drivers_ = FolderForSlab({Env_.DriversFolder, Env_.DriversFrom}, path, "Drivers");
   Engine_->IccFolder = Icc_.Folder;
   if (Controls.TestOutputFile.empty()) Controls.TestOutputFile = LocalFileForSlab("hptest.prn", "", path);
-  const bool ok = Engine_->LoadSlab(path);
   DrawPreview(Controls.SlabFile);
-  if (!ok) {
+  // The slab shows as loaded, its resolution too, also when its preparation fails.
+  const auto showSlab = [this] {
+    Slab_ = Engine_->Slab();
+    ShowResolution();
+  };
+  TSlabPreparation prepared = TSlabPreparation::kNotLoaded;
+  try {
+    prepared = Engine_->PrepareForSlab(path);
+  } catch (const std::exception&) {
+    if (!Engine_->Slab()) throw;
+    showSlab();
+    // A slab that loads stops first at an ICC folder given nowhere: say where one is looked for.
+    if (Icc_.Folder.empty())
+      throw TError("No ICC Path Set\n" + path +
+                   ": no ICC folder: give --icc-dir, or put an ICC folder beside the slab");
+    throw;
+  }
+  if (prepared == TSlabPreparation::kNotLoaded) {
     const std::string& reason = Engine_->Message();
     throw TError("Unable to open RIP File\n" + path + (reason.empty() ? "" : "\n" + reason));
   }
-  Slab_ = Engine_->Slab();
-  ShowResolution();
-  if (Icc_.Folder.empty())
-    throw TError("No ICC Path Set\n" + path + ": no ICC folder: give --icc-dir, or put an ICC folder beside the slab");
-  if (!Engine_->PrepareInkManager()) {
+  showSlab();
+  if (prepared == TSlabPreparation::kNoInks) {
     Ui_.ShowMessage(Engine_->Message());
     return false;
   }
-  Engine_->PrepareSpotInks();
-  Engine_->PrepareBuffers();
   View_.JobInformation = fmt::format("{} x {} pixels", Slab_->RipWidth, Slab_->RipHeight);
   View_.Problems = Preflight(*Engine_);
   LoadPrinterModel(Slab_->Printer);

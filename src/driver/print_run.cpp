@@ -61,7 +61,7 @@ TPrintOutcome TPrintRun::Run() {
     Engine_.PrepareBuffers(Options_.BandRows);
     Output_ = OpenOutput();
     outcome.Destination = Output_->Destination();
-    if (!job.StartHPJob()) throw TError(StartProblem());
+    job.StartHPJob();
   } catch (const std::exception& e) {
     // Nothing was printed: the slab keeps its status and the output what it had.
     outcome.Error = e.what();
@@ -183,16 +183,6 @@ std::unique_ptr<TOutputSink> TPrintRun::OpenOutput() {
     }
   }
   return OpenPrinterOutput(to.QueueIndex, Slab_->Jobname);
-}
-
-std::string TPrintRun::StartProblem() const {
-  if (Options_.Job.PrinterModelId.empty())
-    return "no HP printer model is known for the slab's printer " + Slab_->Printer;
-  if (Slab_->XDPI < 1 || Slab_->YDpi < 1)
-    return fmt::format("the printer resolution {} x {} dpi cannot be printed", Slab_->XDPI, Slab_->YDpi);
-  if (Slab_->RenderDPI < 150)
-    return fmt::format("the render resolution {} dpi is below 150", Slab_->RenderDPI);
-  return "the HP job could not be started";
 }
 
 bool TPrintRun::PrintRows(THPRasterJob& job, TPrintOutcome& outcome) {

@@ -101,7 +101,6 @@ class TPrintRun {
 
  private:
   std::unique_ptr<TOutputSink> OpenOutput();
-  std::string StartProblem() const;
   /// True when every render row was printed, false after an abort.
   bool PrintRows(THPRasterJob& job, TPrintOutcome& outcome);
   void Report(std::uint8_t kind);

@@ -11,6 +11,7 @@
 #include "base/rounding.h"
 #include "marks/print_marks.h"
 #include "raster/cairo_handles.h"
+#include "render/band_rows.h"
 #include "render/cmf_render.h"
 
 namespace slabrip {
@@ -53,6 +54,14 @@ std::optional<TInkVector> ParseSpotInkValues(std::string_view name) {
 
 TRipEngine::TRipEngine() = default;
 TRipEngine::~TRipEngine() = default;
+
+TSlabPreparation TRipEngine::PrepareForSlab(const std::string& path, std::int32_t bandRows) {
+  if (!LoadSlab(path)) return TSlabPreparation::kNotLoaded;
+  if (!PrepareInkManager()) return TSlabPreparation::kNoInks;
+  PrepareSpotInks();
+  PrepareBuffers(bandRows);
+  return TSlabPreparation::kReady;
+}
 
 bool TRipEngine::LoadSlab(const std::string& path) {
   Slab_.Reset();
@@ -139,9 +148,7 @@ void TRipEngine::PrepareBuffers(std::int32_t bandRows) {
   PrepareAlignMarks();
   if (bandRows < 0)
     throw TError(fmt::format("{}: a band of {} rows cannot be drawn", Slab_->FileName, bandRows));
-  const std::int32_t rows =
-      bandRows > 0 ? std::min(bandRows, Slab_->RenderHeight)
-                   : std::max(static_cast<std::int32_t>(kBandPixels / static_cast<std::uint32_t>(width)), kMinBandHeight);
+  const std::int32_t rows = bandRows > 0 ? std::min(bandRows, Slab_->RenderHeight) : BandRowsFor(width);
   // cairo draws no band taller than its images.
   BandHeight_ = std::min(rows, kMaxCairoSide);
   BandTop_ = INT32_MAX;

@@ -27,18 +27,26 @@ class TcmfRender;
 /// Ink values of a spot colour named "Name|{c,m,y,k,...}" (percent), or nothing.
 std::optional<TInkVector> ParseSpotInkValues(std::string_view name);
 
+/// How far TRipEngine::PrepareForSlab got.
+enum class TSlabPreparation {
+  kNotLoaded,  // the slab could not be read; Message() says why
+  kNoInks,     // loaded, but its colour tables could not be built; Message() says why
+  kReady,      // loaded, with its inks, spot inks and buffers prepared
+};
+
 /// Loads a slab, prepares its inks and buffers, and hands out render rows as
 /// ink vectors in the ink row's input. Rows are asked for in increasing
 /// order; each band is drawn once.
 class TRipEngine : public TRefObj {
 public:
-  /// A band holds about this many pixels (16 MB of bitmap).
-  static constexpr std::uint32_t kBandPixels = 4'000'000;
-  static constexpr std::int32_t kMinBandHeight = 16;
-
   TRipEngine();
   ~TRipEngine() override;
 
+  /// What every user of the engine does before the first row: LoadSlab,
+  /// PrepareInkManager, PrepareSpotInks and PrepareBuffers(bandRows), up to
+  /// the first step that fails. Throws what PrepareInkManager and
+  /// PrepareBuffers throw, the slab loaded by then.
+  TSlabPreparation PrepareForSlab(const std::string& path, std::int32_t bandRows = 0);
   /// Reads the slab and, for every job, its document, cut path and correction table.
   bool LoadSlab(const std::string& path);
   /// Builds the ink manager from the slab's media preset. Throws TError for
@@ -49,7 +57,7 @@ public:
   /// Gives every flagged spot colour of every job a palette entry and makes
   /// each job's spot channel table, which the renderer draws the job with.
   void PrepareSpotInks();
-  /// Sizes the band (`bandRows` rows, 0: about kBandPixels), spot map and ink
+  /// Sizes the band (`bandRows` rows, 0: BandRowsFor the width), spot map and ink
   /// row and starts the ink row afresh; throws TError naming the slab when its
   /// RenderWidth cannot be rendered or no colour tables are prepared.
   void PrepareBuffers(std::int32_t bandRows = 0);

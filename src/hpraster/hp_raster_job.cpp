@@ -38,6 +38,25 @@ std::string ResultText(std::int32_t result) {
   return text.empty() ? fmt::format("The HP raster library failed with code {}", result) : text;
 }
 
+// A document refused: empty, with the reason for whoever asked for it.
+std::string Refused(std::string* why, std::string reason) {
+  if (why != nullptr) *why = std::move(reason);
+  return {};
+}
+
+std::string NoSlabText() { return "No RipFile loaded"; }
+
+std::string NoModelText(const TRipSlab& slab) {
+  return "no HP printer model is known for the slab's printer " + slab.Printer;
+}
+
+// What keeps the slab's resolutions from being printed, the printer's before the render's.
+std::string ResolutionProblem(const TRipSlab& slab) {
+  if (slab.XDPI < 1 || slab.YDpi < 1)
+    return fmt::format("the printer resolution {} x {} dpi cannot be printed", slab.XDPI, slab.YDpi);
+  return fmt::format("the render resolution {} dpi is below 150", slab.RenderDPI);
+}
+
 void AppendElement(std::string& xml, const char* name, const std::string& value) {
   fmt::format_to(std::back_inserter(xml), "<{0}>{1}</{0}>", name, value);
 }
@@ -67,8 +86,10 @@ std::int64_t THPRasterJob::Resolution() const {
   return static_cast<std::int64_t>(RoundHalfEven(dpi));
 }
 
-std::string THPRasterJob::BuildJobInfoXML() {
-  if (Slab_ == nullptr || Slab_->RenderDPI == 0 || Settings_.PrinterModelId.empty()) return {};
+std::string THPRasterJob::BuildJobInfoXML(std::string* why) {
+  if (Slab_ == nullptr) return Refused(why, NoSlabText());
+  if (Settings_.PrinterModelId.empty()) return Refused(why, NoModelText(*Slab_));
+  if (Slab_->RenderDPI == 0) return Refused(why, ResolutionProblem(*Slab_));
   QueryPrinter(__LINE__);
   const std::string resolution = std::to_string(Resolution());
   std::string xml = kXmlHeader;
@@ -103,18 +124,20 @@ std::string THPRasterJob::BuildJobInfoXML() {
   return xml;
 }
 
-std::string THPRasterJob::BuildPageInfoXML() {
-  if (Slab_ == nullptr || Settings_.PrinterModelId.empty()) return {};
+std::string THPRasterJob::BuildPageInfoXML(std::string* why) {
+  if (Slab_ == nullptr) return Refused(why, NoSlabText());
+  if (Settings_.PrinterModelId.empty()) return Refused(why, NoModelText(*Slab_));
   const HPDRLGL_PrinterInfo info = QueryPrinter(__LINE__);
-  if (Slab_->XDPI < 1 || Slab_->YDpi < 1) return {};
+  if (Slab_->XDPI < 1 || Slab_->YDpi < 1) return Refused(why, ResolutionProblem(*Slab_));
   const std::int64_t width = PageLength(Slab_->RipWidth, Slab_->XDPI, info.marginLeft, info.marginRight);
   const std::int64_t height = PageLength(Slab_->RipHeight, Slab_->YDpi, info.marginTop, info.marginBottom);
   return fmt::format("{}<PageInfo><Width>{}</Width><Height>{}</Height></PageInfo>", kXmlHeader, width, height);
 }
 
-std::string THPRasterJob::BuildRasterFormatXML() const {
+std::string THPRasterJob::BuildRasterFormatXML(std::string* why) const {
   static constexpr const char* kLayouts[kPlaneCount] = {"KK", "CC", "MM", "YY", "cc", "mm"};
-  if (Slab_ == nullptr || Slab_->RenderDPI < 150) return {};
+  if (Slab_ == nullptr) return Refused(why, NoSlabText());
+  if (Slab_->RenderDPI < 150) return Refused(why, ResolutionProblem(*Slab_));
   const std::int64_t resolution = Resolution();
   std::string xml = kXmlHeader;
   xml += "<RasterFormat alignment=\"1\">";
@@ -125,14 +148,15 @@ std::string THPRasterJob::BuildRasterFormatXML() const {
   return xml;
 }
 
-bool THPRasterJob::StartHPJob() {
-  if (Slab_ == nullptr || Slab_->RenderDPI == 0) return false;
-  const std::string jobInfo = BuildJobInfoXML();
-  if (jobInfo.empty()) return false;
-  const std::string pageInfo = BuildPageInfoXML();
-  if (pageInfo.empty()) return false;
-  const std::string rasterFormat = BuildRasterFormatXML();
-  if (rasterFormat.empty()) return false;
+void THPRasterJob::StartHPJob() {
+  std::string why;
+  const auto built = [&why](std::string xml) {
+    if (xml.empty()) throw TError(why);
+    return xml;
+  };
+  const std::string jobInfo = built(BuildJobInfoXML(&why));
+  const std::string pageInfo = built(BuildPageInfoXML(&why));
+  const std::string rasterFormat = built(BuildRasterFormatXML(&why));
   if (Lib_.JobStart == nullptr || Lib_.PageStart == nullptr || Lib_.RasterStart == nullptr)
     throw TError("The HP raster library lacks the job entry points");
 
@@ -145,7 +169,6 @@ bool THPRasterJob::StartHPJob() {
   check(Lib_.PageStart(JobHandle_, pageInfo.c_str()));
   check(Lib_.RasterStart(JobHandle_, rasterFormat.c_str(), 0, 0, 0, Slab_->RipWidth, Slab_->RipHeight,
                          Slab_->RipWidth, Slab_->RipHeight));
-  return true;
 }
 
 void THPRasterJob::ConfigurePlanes(TInkRowEx& row) {

@@ -39,15 +39,17 @@ class THPRasterJob {
   void SetSlab(TRef<TRipSlab> slab) { Slab_ = std::move(slab); }
   const THPJobSettings& Settings() const { return Settings_; }
 
-  /// Empty when a precondition fails; throws "Assertion failure" when the
-  /// library rejects the printer model.
-  std::string BuildJobInfoXML();
-  std::string BuildPageInfoXML();
-  std::string BuildRasterFormatXML() const;
+  /// Empty when the slab or the settings lack what the document needs, with
+  /// the reason in `*why` when it is given; throws "Assertion failure" when
+  /// the library rejects the printer model.
+  std::string BuildJobInfoXML(std::string* why = nullptr);
+  std::string BuildPageInfoXML(std::string* why = nullptr);
+  std::string BuildRasterFormatXML(std::string* why = nullptr) const;
 
-  /// False, with no library call made, when a document cannot be built;
-  /// throws TError with the library's text when a start call fails.
-  bool StartHPJob();
+  /// Builds the three documents and starts job, page and raster. Throws
+  /// TError saying why, with no library call made, when a document cannot
+  /// be built, and with the library's text when a start call fails.
+  void StartHPJob();
   /// Puts the ink channels into plane order (K C M Y, then light C and M).
   static void ConfigurePlanes(TInkRowEx& row);
   /// Hands one printer row of the packed channels to the library (after

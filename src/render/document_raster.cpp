@@ -5,6 +5,7 @@
 
 #include "base/errors.h"
 #include "raster/word_map.h"
+#include "render/band_rows.h"
 #include "render/cmf_render.h"
 
 namespace slabrip {
@@ -34,7 +35,7 @@ TRasterSize RasterizeDocument(
   const TRasterSize size = DocumentRasterSize(document, dpi);
   const TRectF bounds = document.DrawingBounds();
   const double scale = dpi / 25.4;
-  const int bandHeight = std::min({std::max(4'000'000 / size.Width, 16), size.Height, kMaxCairoSide});
+  const int bandHeight = std::min({BandRowsFor(size.Width), size.Height, kMaxCairoSide});
   TBitmap32 band(size.Width, bandHeight);
   TWordMap spots(size.Width, bandHeight);
   auto renderer = MakeRef<TcmfRender>();

@@ -20,7 +20,7 @@ struct TRasterSize {
 /// draws nothing or the size is beyond a raster this program makes.
 TRasterSize DocumentRasterSize(const TcmfFile& document, double dpi);
 
-/// Draws the document into bands of about 4,000,000 pixels (as the engine
+/// Draws the document into bands of BandRowsFor its width (as the engine
 /// bands a slab) and calls `row` for every row in order with its pixels
 /// (premultiplied ARGB) and spot channels. Colours with a spot channel of 0
 /// or more in `spotChannels` (a TSpotChannels) are scan-converted onto it.

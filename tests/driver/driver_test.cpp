@@ -5,9 +5,12 @@
 
 #include <filesystem>
 #include <fmt/format.h>
+#include <sstream>
 
 #include "base/file_paths.h"
 #include "base/ini_file.h"
+#include "driver/printer_report.h"
+#include "driver/slab_info.h"
 #include "support/slab_files.h"
 #include "tools/cmf_builder.h"
 #include "tools/printer_data.h"
@@ -194,10 +197,7 @@ TEST_F(DriverTest, ASlabThatDoesNotLoadIsReportedWithItsPath) {
 std::vector<std::vector<std::uint8_t>> EngineRows(const std::string& slabPath, const std::string& iccFolder) {
   auto engine = MakeRef<TRipEngine>();
   engine->IccFolder = iccFolder;
-  EXPECT_TRUE(engine->LoadSlab(slabPath));
-  EXPECT_TRUE(engine->PrepareInkManager());
-  engine->PrepareSpotInks();
-  engine->PrepareBuffers();
+  EXPECT_EQ(engine->PrepareForSlab(slabPath), TSlabPreparation::kReady) << engine->Message();
   TInkRowEx& row = *engine->InkRow();
   THPRasterJob::ConfigurePlanes(row);
   const TRipSlab& slab = *engine->Slab();
@@ -362,7 +362,74 @@ TEST_F(DriverTest, BelowTheRenderResolutionTheJobDoesNotStartAndNothingIsWritten
   EXPECT_NE(driver->ViewXml().find("JobInfoXML"), std::string::npos);
   driver->PrintNow();
   EXPECT_TRUE(Ui.Closed);
+  EXPECT_THAT(Ui.Errors, ::testing::ElementsAre("the render resolution 149.9 dpi is below 150"));
+  EXPECT_FALSE(driver->LastPrint().Began);
   EXPECT_EQ(TqlInifile(slab).ReadInteger("Info", "RipStatus", 0), 1);
+}
+
+TEST_F(DriverTest, WithoutAPrinterModelTheJobDoesNotStartAndSaysWhy) {
+  const std::string slab = WriteSlab(fmt::format("RipStatus=1\r\nPrnFilename={}\r\n", Dir.File("job.prn")));
+  std::filesystem::remove(Dir.File("Drivers/Latex.qlPrinter"));
+  const auto driver = Start(slab);
+  driver->PrintNow();
+  EXPECT_THAT(
+      Ui.Errors,
+      ::testing::ElementsAre(
+          "no HP printer model is known for the slab's printer C:\\ProgramData\\Drivers\\Latex.qlDrv"));
+  EXPECT_FALSE(std::filesystem::exists(Dir.File("job.prn")));
+}
+
+TEST_F(DriverTest, NoIccFolderIsAnErrorNamingTheSlabAndTheSlabStillShows) {
+  const std::string slab = WriteSlab("RipStatus=1\r\n");
+  Env.IccFolder.clear();  // and no ICC folder beside the slab
+  const auto driver = Start(slab);
+  EXPECT_THAT(Ui.Errors, ::testing::ElementsAre(
+                             "No ICC Path Set\n" + slab +
+                             ": no ICC folder: give --icc-dir, or put an ICC folder beside the slab"));
+  ASSERT_TRUE(driver->Slab());
+  EXPECT_EQ(driver->View().Resolution, "300 dpi");
+  EXPECT_FALSE(driver->View().PrintNowEnabled);
+}
+
+TEST_F(DriverTest, ColourTablesThatCannotBeBuiltAreShownAndPrintNowStaysDisabled) {
+  const std::string slab = WriteSlab("RipStatus=1\r\n");
+  std::filesystem::remove(Dir.File("Printer.icc"));
+  const auto driver = Start(slab);
+  EXPECT_THAT(Ui.Errors, ::testing::IsEmpty());
+  ASSERT_EQ(Ui.Messages.size(), 2u);
+  EXPECT_THAT(Ui.Messages[0], HasSubstr("ICC profile not found: Printer.icc"));
+  EXPECT_EQ(Ui.Messages[1], "unable to open file\n" + slab);
+  EXPECT_FALSE(driver->View().PrintNowEnabled);
+}
+
+TEST_F(DriverTest, TheInfoPageAndTheDestinationSayWhyASlabDoesNotLoad) {
+  const std::string missing = Dir.File("none.RipSlab");
+  std::ostringstream out;
+  EXPECT_THAT([&] { WriteSlabInfo(missing, Env, out); },
+              ::testing::ThrowsMessage<TError>(
+                  ::testing::StrEq("Unable to open RIP File\n" + missing + "\n  no such file")));
+  EXPECT_THAT([&] { WriteSlabDestination(missing, "", out); },
+              ::testing::ThrowsMessage<TError>(::testing::StrEq("Unable to open RIP File\n" + missing +
+                                                                "\n  " + missing + ": file not found")));
+  const std::string slab = WriteSlab("RipStatus=5\r\n");
+  EXPECT_THAT([&] { WriteSlabDestination(slab, "", out); },
+              ::testing::ThrowsMessage<TError>(
+                  ::testing::StrEq(slab + ": Nothing to print to: the slab's RipStatus is 5")));
+  EXPECT_EQ(out.str(), "");
+  WriteSlab(fmt::format("RipStatus=1\r\nPrnFilename={}\r\n", Dir.File("job.prn")));
+  EXPECT_TRUE(WriteSlabDestination(slab, "", out));
+  EXPECT_EQ(out.str(),
+            fmt::format("{0} prints to the file {1}: the print file it names\n", slab, Dir.File("job.prn")));
+}
+
+TEST_F(DriverTest, TheInfoPageTellsTheSlabAndWhyItsColourTablesAreMissing) {
+  const std::string slab = WriteSlab("RipStatus=1\r\n");
+  std::filesystem::remove(Dir.File("Printer.icc"));
+  std::ostringstream out;
+  WriteSlabInfo(slab, Env, out);
+  EXPECT_THAT(out.str(), HasSubstr("Slab:           " + slab + "\n"));
+  EXPECT_THAT(out.str(), HasSubstr("Colour tables:  not usable: ICC profile not found: Printer.icc"));
+  EXPECT_THAT(out.str(), HasSubstr("\nJobs (1):\n  [0] Art\n"));
 }
 
 TEST_F(DriverTest, MediaAddRefusesAListedNameAndUpdateAskedNoWritesNothing) {

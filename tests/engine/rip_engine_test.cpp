@@ -1,10 +1,12 @@
 #include "engine/rip_engine.h"
 
-#include <filesystem>
 #include <fmt/format.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <filesystem>
 
 #include "base/errors.h"
+#include "render/band_rows.h"
 #include "support/slab_files.h"
 #include "tools/cmf_builder.h"
 
@@ -64,10 +66,7 @@ protected:
   }
   void Prepare() {
     Engine->IccFolder = Dir.Path();
-    ASSERT_TRUE(Engine->LoadSlab(SlabPath));
-    ASSERT_TRUE(Engine->PrepareInkManager()) << Engine->Message();
-    Engine->PrepareSpotInks();
-    Engine->PrepareBuffers();
+    ASSERT_EQ(Engine->PrepareForSlab(SlabPath), TSlabPreparation::kReady) << Engine->Message();
   }
   // The ink vector of slab point (x, y) millimetres.
   TInkVector InksAt(double x, double y) {
@@ -213,6 +212,35 @@ TEST_F(EngineTest, PreparationFailuresSayWhat) {
     EXPECT_EQ(std::string(e.what()), "No RipFile loaded");
   }
   EXPECT_FALSE(fresh->LoadSlab(Dir.File("missing.RipSlab")));
+}
+
+TEST_F(EngineTest, PrepareForSlabStopsAtTheFirstStepThatFails) {
+  WriteSlab("");
+  Engine->IccFolder = Dir.Path();
+  EXPECT_EQ(Engine->PrepareForSlab(Dir.File("missing.RipSlab")), TSlabPreparation::kNotLoaded);
+  EXPECT_EQ(Engine->Message(), "no such file");
+  EXPECT_FALSE(Engine->Slab());
+  Engine->IccFolder = Dir.File("nowhere");
+  EXPECT_EQ(Engine->PrepareForSlab(SlabPath), TSlabPreparation::kNoInks);
+  EXPECT_THAT(Engine->Message(), ::testing::HasSubstr("ICC profile not found: Printer.icc"));
+  EXPECT_TRUE(Engine->Slab());
+  EXPECT_FALSE(Engine->InkRow());  // no buffers without tables
+  Engine->IccFolder = "";
+  EXPECT_THROW(Engine->PrepareForSlab(SlabPath), TError);  // "No ICC Path Set", the slab loaded
+  EXPECT_TRUE(Engine->Slab());
+  Engine->IccFolder = Dir.Path();
+  EXPECT_THROW(Engine->PrepareForSlab(SlabPath, -1), TError);  // no band of -1 rows
+  ASSERT_EQ(Engine->PrepareForSlab(SlabPath, 7), TSlabPreparation::kReady);
+  EXPECT_EQ(Engine->BandHeight(), 7);
+  EXPECT_GE(Engine->InkManager()->SpotPalette().size(), 3u);  // none, black for marks, the job's spots
+}
+
+TEST(BandRows, AboutFourMillionPixelsAndAtLeastSixteenRows) {
+  EXPECT_EQ(BandRowsFor(1), 4'000'000);
+  EXPECT_EQ(BandRowsFor(1000), 4000);
+  EXPECT_EQ(BandRowsFor(3333), 1200);
+  EXPECT_EQ(BandRowsFor(250'000), 16);
+  EXPECT_EQ(BandRowsFor(1'000'000), 16);
 }
 
 TEST_F(EngineTest, BandHeightKeepsBandsNearFourMillionPixels) {

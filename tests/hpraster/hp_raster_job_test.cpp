@@ -178,24 +178,37 @@ TEST_F(RasterJobTest, TheRasterFormatDeclaresSixPlanes) {
             "</RasterFormat>");
 }
 
+// The start's error for the job as it stands.
+auto StartRefused(const std::string& why) { return ::testing::ThrowsMessage<TError>(::testing::StrEq(why)); }
+
 TEST_F(RasterJobTest, MissingInputsGiveEmptyDocumentsAndNoJob) {
   auto job = MakeJob();
+  const auto start = [&] { job->StartHPJob(); };
+  std::string why;
   Slab->RenderDPI = 149.9f;  // the ticket still builds, the raster format does not
   EXPECT_NE(job->BuildJobInfoXML(), "");
-  EXPECT_EQ(job->BuildRasterFormatXML(), "");
-  EXPECT_FALSE(job->StartHPJob());
+  EXPECT_EQ(job->BuildRasterFormatXML(&why), "");
+  EXPECT_EQ(why, "the render resolution 149.9 dpi is below 150");
+  EXPECT_THAT(start, StartRefused("the render resolution 149.9 dpi is below 150"));
   Slab->RenderDPI = 0;
   EXPECT_EQ(job->BuildJobInfoXML(), "");
-  EXPECT_FALSE(job->StartHPJob());
-  Settings.PrinterModelId.clear();
+  EXPECT_THAT(start, StartRefused("the render resolution 0 dpi is below 150"));
+  Slab->YDpi = 0;  // the printer's resolution is told first
+  EXPECT_THAT(start, StartRefused("the printer resolution 600 x 0 dpi cannot be printed"));
   Slab->RenderDPI = 300;
+  EXPECT_THAT(start, StartRefused("the printer resolution 600 x 0 dpi cannot be printed"));
+  Slab->YDpi = 600;
+  Settings.PrinterModelId.clear();
+  Slab->Printer = "Latex 570";
   job = MakeJob();
   EXPECT_EQ(job->BuildJobInfoXML(), "");
-  EXPECT_EQ(job->BuildPageInfoXML(), "");
-  EXPECT_FALSE(job->StartHPJob());
+  EXPECT_EQ(job->BuildPageInfoXML(&why), "");
+  EXPECT_EQ(why, "no HP printer model is known for the slab's printer Latex 570");
+  EXPECT_THAT(start, StartRefused("no HP printer model is known for the slab's printer Latex 570"));
   job->SetSlab(nullptr);
   EXPECT_EQ(job->BuildRasterFormatXML(), "");
   EXPECT_EQ(job->ViewXmlText(), "");
+  EXPECT_THAT(start, StartRefused("No RipFile loaded"));
   EXPECT_THAT(gLibrary.Calls, ::testing::IsEmpty());
 }
 
@@ -212,7 +225,7 @@ TEST_F(RasterJobTest, ARejectedPrinterModelIsAnAssertionFailure) {
 
 TEST_F(RasterJobTest, TheJobStartsWithTheThreeDocumentsAndEndsInOrder) {
   const auto job = MakeJob();
-  ASSERT_TRUE(job->StartHPJob());
+  ASSERT_NO_THROW(job->StartHPJob());
   job->EndHPJob();
   EXPECT_THAT(gLibrary.Calls, ::testing::ElementsAre("JobStart", "PageStart", "sizes 0 0 0 6000x1200 6000x1200",
                                                      "RasterStart", "RasterEnd", "PageEnd", "JobEnd"));
@@ -244,7 +257,7 @@ TEST_F(RasterJobTest, AFailedEndCallStopsTheSequenceAndSaysWhy) {
   gLibrary.FailingResult = HPDRLGL_UNEXPECTED_CALL;
   {
     const auto job = MakeJob();
-    ASSERT_TRUE(job->StartHPJob());
+    ASSERT_NO_THROW(job->StartHPJob());
     EXPECT_THROW(job->EndHPJob(), EAssertionFailure) << "a call out of order is the driver's own fault";
     EXPECT_EQ(gLibrary.Calls.back(), "PageEnd");
   }
@@ -254,7 +267,7 @@ TEST_F(RasterJobTest, AFailedEndCallStopsTheSequenceAndSaysWhy) {
   gLibrary.FailingCall = "JobEnd";
   gLibrary.FailingResult = HPDRLGL_GENERAL_ERROR;
   const auto job = MakeJob();
-  ASSERT_TRUE(job->StartHPJob());
+  ASSERT_NO_THROW(job->StartHPJob());
   EXPECT_THAT([&] { job->EndHPJob(); }, ::testing::ThrowsMessage<TError>(::testing::StrEq(
                                             "the HP raster library could not end the job: General error")));
 }
@@ -286,7 +299,7 @@ TRef<TInkRowEx> MarkedRow(std::uint8_t mask, int width) {
 
 TEST_F(RasterJobTest, RowsCarryEveryPlaneInPrinterOrder) {
   const auto job = MakeJob();
-  ASSERT_TRUE(job->StartHPJob());
+  ASSERT_NO_THROW(job->StartHPJob());
   const auto six = MarkedRow(TInkRowEx::kSixInks, 4097);
   ASSERT_EQ(six->RowBytes(), 1025);
   gLibrary.RowBytes = 1025;

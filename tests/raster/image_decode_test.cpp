@@ -4,10 +4,8 @@
 #include <gtest/gtest.h>
 #include <array>
 #include <cmath>
-#include <cstdio>  // jpeglib.h uses FILE without including it
 #include <cstdlib>
 
-#include <jpeglib.h>
 #include <png.h>
 #include <tiffio.h>
 
@@ -77,34 +75,10 @@ TBytes Png(int width, int height, int colourType, int depth, const TBytes& rows,
 }
 
 // A quality-100 JPEG of raw samples; `stored` is the colour space inside the file.
-TBytes Jpeg(int width, int height, J_COLOR_SPACE in, int components, J_COLOR_SPACE stored, bool adobe,
-            const TBytes& samples, bool progressive = false) {
-  jpeg_compress_struct info{};
-  jpeg_error_mgr errors{};
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = static_cast<JDIMENSION>(width);
-  info.image_height = static_cast<JDIMENSION>(height);
-  info.input_components = components;
-  info.in_color_space = in;
-  jpeg_set_defaults(&info);
-  jpeg_set_colorspace(&info, stored);
-  info.write_Adobe_marker = adobe;
-  jpeg_set_quality(&info, 100, TRUE);
-  if (progressive) jpeg_simple_progression(&info);
-  jpeg_start_compress(&info, TRUE);
-  for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
-    JSAMPROW row = const_cast<JSAMPLE*>(&samples[y * static_cast<std::size_t>(width * components)]);
-    jpeg_write_scanlines(&info, &row, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  TBytes out(buffer, buffer + size);
-  std::free(buffer);
-  return out;
+TBytes Jpeg(int width, int height, TJpegColour in, TJpegColour stored, bool adobe, const TBytes& samples,
+            bool progressive = false) {
+  return EncodeJpeg(width, height, in, samples,
+                    {.Quality = 100, .Stored = stored, .AdobeMarker = adobe, .Progressive = progressive});
 }
 
 struct TTiffLayout {
@@ -175,7 +149,8 @@ std::vector<std::pair<std::string, TBytes>> Samples() {
   tiled.Tiled = true;
   return {{"png", EncodePng(photo)},
           {"jpeg", EncodeJpeg(photo, 80)},
-          {"progressive jpeg", Jpeg(16, 16, JCS_RGB, 3, JCS_YCbCr, false, RgbSamples(photo), true)},
+          {"progressive jpeg",
+           Jpeg(16, 16, TJpegColour::kRgb, TJpegColour::kYCbCr, false, RgbSamples(photo), true)},
           {"tiff", Tiff(16, 16, {}, RgbSamples(photo))},
           {"tiled tiff", Tiff(16, 16, tiled, RgbSamples(photo))},
           {"bmp", BmpFile(photo, TBmpLayout::kRgb24BottomUp)}};
@@ -269,7 +244,7 @@ TEST(JpegDecoding, ColourAndGreyStayWithinTheCompressionError) {
   const TBitmap32 photo = Photo(64, 48);
   for (const bool progressive : {false, true}) {
     const TPixels decoded =
-        Pixels(Jpeg(64, 48, JCS_RGB, 3, JCS_YCbCr, false, RgbSamples(photo), progressive));
+        Pixels(Jpeg(64, 48, TJpegColour::kRgb, TJpegColour::kYCbCr, false, RgbSamples(photo), progressive));
     ASSERT_EQ(decoded.size(), photo.PixelCount());
     int worst = 0;
     for (std::size_t i = 0; i < decoded.size(); ++i)
@@ -277,20 +252,22 @@ TEST(JpegDecoding, ColourAndGreyStayWithinTheCompressionError) {
         worst = std::max(worst, std::abs(Channel(decoded[i], shift) - Channel(photo.Pixels()[i], shift)));
     EXPECT_LE(worst, 10) << progressive;  // chroma is subsampled 2 x 2
   }
-  EXPECT_EQ(Pixels(Jpeg(8, 8, JCS_GRAYSCALE, 1, JCS_GRAYSCALE, false, TBytes(64, 90)))[27], 0xFF5A5A5Au);
+  EXPECT_EQ(Pixels(Jpeg(8, 8, TJpegColour::kGrey, TJpegColour::kGrey, false, TBytes(64, 90)))[27],
+            0xFF5A5A5Au);
 }
 
 TEST(JpegDecoding, CmykWithAndWithoutTheAdobeInversionGivesTheSameRgb) {
   // Flat blocks of 16 x 16 (YCCK subsamples two channels): inks c, m, y, k and the RGB they print as.
   const std::uint8_t inks[4][4] = {{0, 0, 0, 0}, {255, 0, 0, 0}, {0, 0, 0, 128}, {51, 102, 153, 64}};
   const int rgb[4][3] = {{255, 255, 255}, {0, 255, 255}, {127, 127, 127}, {153, 115, 76}};
-  for (const auto& [stored, adobe] : {std::pair{JCS_CMYK, false}, {JCS_CMYK, true}, {JCS_YCCK, true}}) {
+  using enum TJpegColour;
+  for (const auto& [stored, adobe] : {std::pair{kCmyk, false}, {kCmyk, true}, {kYcck, true}}) {
     TBytes samples;  // Adobe's files store 255 - ink
     for (int i = 0; i < 16 * 64; ++i)
       for (const std::uint8_t ink : inks[i % 64 / 16])
         samples.push_back(adobe ? static_cast<std::uint8_t>(255 - ink) : ink);
     std::string problem;
-    const TPixels decoded = Pixels(Jpeg(64, 16, JCS_CMYK, 4, stored, adobe, samples), &problem);
+    const TPixels decoded = Pixels(Jpeg(64, 16, kCmyk, stored, adobe, samples), &problem);
     ASSERT_EQ(decoded.size(), 1024u) << problem;
     for (std::size_t block = 0; block < 4; ++block) {
       const TColor32 p = decoded[8 * 64 + 16 * block + 8];
