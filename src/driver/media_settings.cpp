@@ -123,7 +123,8 @@ void TMediaList::SaveMedia(const std::string& name, const THPMediaValues& values
   TqlInifile text = ReadForChange(File_);
   // A new section takes the list's spelling of the name.
   const std::string& section = Names_[static_cast<std::size_t>(index)];
-  for (const TMediaValue& key : kMediaValues) text.WriteString(section, key.Key, FormatGeneral(values.*key.Value));
+  for (const TMediaValue& key : kMediaValues)
+    text.WriteString(section, key.Key, FormatGeneral(values.*key.Value));
   WriteBack(File_, text);
 }
 

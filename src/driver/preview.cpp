@@ -88,10 +88,11 @@ void DrawFrame(TBitmap32& box) {
 
 // A shadow of `r` fading out over kShadowDepth pixels below and to the right of it.
 void DrawDropShadow(TBitmap32& box, const TRectI& r) {
-  const TRectI area = Clip(box, r.MinX, r.MinY, std::int64_t{r.MaxX} + kShadowDepth,
-                           std::int64_t{r.MaxY} + kShadowDepth);
+  const TRectI area =
+      Clip(box, r.MinX, r.MinY, std::int64_t{r.MaxX} + kShadowDepth, std::int64_t{r.MaxY} + kShadowDepth);
   for (int y = area.MinY; y < area.MaxY; ++y) {
-    const double cy = std::min(Rise(y - std::int64_t{r.MinY}), y < r.MaxY ? 1.0 : Falloff(y - std::int64_t{r.MaxY}));
+    const double cy =
+        std::min(Rise(y - std::int64_t{r.MinY}), y < r.MaxY ? 1.0 : Falloff(y - std::int64_t{r.MaxY}));
     TColor32* row = box.Row(y);
     for (int x = area.MinX; x < area.MaxX; ++x) {
       if (x < r.MaxX && y < r.MaxY) continue;  // under the picture

@@ -233,7 +233,7 @@ void TRipEngine::DrawPlacedJob(const TRipJobPos& placement, TcmfRender& renderer
   const TAffine documentToSlab = Compose(TransformBetween(from, to), SlabTransform_);
   const TMatrixObj view(documentToSlab);
   const auto index = static_cast<std::size_t>(jobIndex);  // in range: the job was found
-  TSpotChannels spots;                                     // none before PrepareSpotInks
+  TSpotChannels spots;                                    // none before PrepareSpotInks
   if (index < SpotChannels_.size()) spots = SpotChannels_[index];
   renderer.Render(*job->Document, clip, view, job->IsClipped, spots);
   if (job->CorrectionLut) {

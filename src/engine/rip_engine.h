@@ -38,7 +38,7 @@ enum class TSlabPreparation {
 /// ink vectors in the ink row's input. Rows are asked for in increasing
 /// order; each band is drawn once.
 class TRipEngine : public TRefObj {
-public:
+ public:
   TRipEngine();
   ~TRipEngine() override;
 

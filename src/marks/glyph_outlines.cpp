@@ -100,8 +100,7 @@ int CubicTo(const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to, void*
 // Families a document asking for Arial is satisfied with: metric-compatible ones.
 bool IsExpectedFamily(const std::string& asked, const std::string& matched) {
   if (EqualIgnoringCase(asked, matched)) return true;
-  return EqualIgnoringCase(asked, "Arial") &&
-         (matched == "Liberation Sans" || matched == "Arimo");
+  return EqualIgnoringCase(asked, "Arial") && (matched == "Liberation Sans" || matched == "Arimo");
 }
 
 }  // namespace

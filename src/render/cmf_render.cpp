@@ -137,8 +137,9 @@ void TcmfRender::DrawPiece(const TRectI& piece, const TRectF& visible, const TMa
   Cairo_ = nullptr;
   // A context in an error state has drawn nothing since: never a blank band in silence.
   if (status != CAIRO_STATUS_SUCCESS)
-    throw TError(fmt::format("cairo cannot draw the band ({} x {} pixels at row {}): {}", piece.MaxX - piece.MinX,
-                             piece.MaxY - piece.MinY, TargetTop, cairo_status_to_string(status)));
+    throw TError(fmt::format("cairo cannot draw the band ({} x {} pixels at row {}): {}",
+                             piece.MaxX - piece.MinX, piece.MaxY - piece.MinY, TargetTop,
+                             cairo_status_to_string(status)));
 }
 
 void TcmfRender::DrawNode(const TcmfGeneric& node) {
@@ -233,7 +234,9 @@ void TcmfRender::FillImage(const TBitmap32& image, const TParallelogramD& device
   FillInStrips(
       [&](const TRectI& area) -> TCairoPattern {
         double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
-        for (const auto& [x, y] : {std::pair{area.MinX, area.MinY}, {area.MaxX, area.MinY}, {area.MinX, area.MaxY},
+        for (const auto& [x, y] : {std::pair{area.MinX, area.MinY},
+                                   {area.MaxX, area.MinY},
+                                   {area.MinX, area.MaxY},
                                    {area.MaxX, area.MaxY}}) {
           const double u = toImage.xx * x + toImage.xy * y + toImage.x0;
           const double v = toImage.yx * x + toImage.yy * y + toImage.y0;

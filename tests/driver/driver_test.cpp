@@ -3,8 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fmt/format.h>
+#include <filesystem>
 #include <sstream>
 
 #include "base/file_paths.h"
