@@ -6,7 +6,7 @@
 #include "base/errors.h"
 #include "document/cmf_reader.h"
 #include "document/data_stream.h"
-#include "render/cmf_render.h"
+#include "fuzz_band.h"
 
 #include <cmath>
 
@@ -23,23 +23,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (!document) return 0;
   (void)document->NodeCounts();
-  // The drawing bounds mapped onto a 64 x 64 band, every other colour a spot ink.
+  // The drawing bounds mapped onto the band, every other colour a spot ink.
   const TRectF bounds = document->DrawingBounds();
   const double w = double{bounds.MaxX} - bounds.MinX, h = double{bounds.MaxY} - bounds.MinY;
   if (!(w > 0 && h > 0 && std::isfinite(w) && std::isfinite(h))) return 0;
   std::vector<std::int32_t> spotChannels(document->Colours.size());
   for (std::size_t i = 0; i < spotChannels.size(); ++i)
     spotChannels[i] = i % 2 == 0 ? static_cast<std::int32_t>(i) + 2 : -1;
-  const auto sx = static_cast<float>(64 / w), sy = static_cast<float>(64 / h);
+  const auto sx = static_cast<float>(TFuzzBand::kSide / w), sy = static_cast<float>(TFuzzBand::kSide / h);
   const TMatrixObj view(TAffine{-bounds.MinX * sx, -bounds.MinY * sy, sx, 0, 0, sy});
-  TBitmap32 band(64, 64);
-  TWordMap spots(64, 64);
-  band.Fill(0xFFFFFFFF);
-  auto renderer = MakeRef<TcmfRender>();
-  renderer->TargetBitmap = &band;
-  renderer->SpotMap = &spots;
+  TFuzzBand band;
   try {
-    renderer->Render(*document, bounds, view, false, spotChannels);
+    band.Renderer->Render(*document, bounds, view, false, spotChannels);
   } catch (const TError&) {
     // cairo refusing a band is reported to the operator, not a crash
   }

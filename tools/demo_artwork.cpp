@@ -177,9 +177,8 @@ std::vector<std::uint8_t> StickerDocument() {
   RoundedRectReversed(border, 5, 5, 115, 75, 6);
   doc.AddGeometry(root, Filled(kNoFill, page, Named(0)), nullptr, border.Build().get());
 
-  TCurveBuilder emblem;
-  emblem.Ellipse(28, 40, 18, 18);
-  doc.AddGeometry(root, Filled(Named(1), {10, 22, 46, 58}), emblem.Build().get());
+  doc.AddGeometry(root, Filled(Named(1), {10, 22, 46, 58}),
+                  TCurveBuilder().Ellipse(28, 40, 18, 18).Build().get());
   TCurveBuilder star;
   Star(star, 28, 40, 12, 5);
   doc.AddGeometry(root, Filled(Named(2), {16, 28, 40, 52}), star.Build().get());
@@ -222,26 +221,18 @@ std::vector<std::uint8_t> HoursDocument() {
   const TRectF page{0, 0, 400, 100};
   const int root = doc.AddGroup(-1, GroupOver(page));
 
-  TCurveBuilder panel;
-  panel.Rectangle(0, 0, 400, 100);
-  doc.AddGeometry(root, Filled(Gradient(0), page), panel.Build().get());
-  TCurveBuilder sun;
-  sun.Ellipse(60, 50, 32, 32);
-  doc.AddGeometry(root, Filled(Gradient(1), {28, 18, 92, 82}), sun.Build().get());
-  TCurveBuilder board;
-  board.Rectangle(120, 12, 300, 88);
-  doc.AddGeometry(root, Filled(Texture(0), {120, 12, 300, 88}), board.Build().get());
+  doc.AddGeometry(root, Filled(Gradient(0), page), TCurveBuilder().Rectangle(0, 0, 400, 100).Build().get());
+  doc.AddGeometry(root, Filled(Gradient(1), {28, 18, 92, 82}),
+                  TCurveBuilder().Ellipse(60, 50, 32, 32).Build().get());
+  doc.AddGeometry(root, Filled(Texture(0), {120, 12, 300, 88}),
+                  TCurveBuilder().Rectangle(120, 12, 300, 88).Build().get());
   TcmfAttributes wall = Filled(Texture(1), {300, 60, 400, 100});
   wall.SetFlags(kAttrTextureTiles);
-  TCurveBuilder bricksShape;
-  bricksShape.Rectangle(300, 60, 400, 100);
-  doc.AddGeometry(root, wall, bricksShape.Build().get());
-  TCurveBuilder frame;
-  frame.Rectangle(310, 8, 390, 52);
-  doc.AddGeometry(root, Filled(Gradient(2), {310, 8, 390, 52}), frame.Build().get());
-  TCurveBuilder badge;
-  badge.Ellipse(350, 30, 18, 18);
-  doc.AddGeometry(root, Filled(Gradient(3), {332, 12, 368, 48}), badge.Build().get());
+  doc.AddGeometry(root, wall, TCurveBuilder().Rectangle(300, 60, 400, 100).Build().get());
+  doc.AddGeometry(root, Filled(Gradient(2), {310, 8, 390, 52}),
+                  TCurveBuilder().Rectangle(310, 8, 390, 52).Build().get());
+  doc.AddGeometry(root, Filled(Gradient(3), {332, 12, 368, 48}),
+                  TCurveBuilder().Ellipse(350, 30, 18, 18).Build().get());
   // Lines of text as bars: the hours.
   const int text = doc.AddGroup(root, GroupOver({135, 22, 285, 78}));
   for (int line = 0; line < 4; ++line) {
@@ -259,24 +250,20 @@ std::vector<std::uint8_t> MuralDocument() {
   const TRectF page{0, 0, 800, 600};
   const int root = doc.AddGroup(-1, GroupOver(page));
   const TBitmap32 landscape = PhotoLikeBitmap(480, 360, 11);
-  TCurveBuilder outline;
-  outline.Rectangle(0, 0, 800, 600);
   doc.AddImage(root, Filled(kNoFill, page), {TPointF{0, 0}, TPointF{800, 0}, TPointF{0, 600}},
-               *outline.Build(), landscape, TImageStorage::kCompressed, EncodeJpeg(landscape, 88));
+               *TCurveBuilder().Rectangle(0, 0, 800, 600).Build(), landscape, TImageStorage::kCompressed,
+               EncodeJpeg(landscape, 88));
 
   // Two inset pictures: one packed, one with an embedded PNG, the second turned a little.
   const TBitmap32 inset = PhotoLikeBitmap(120, 90, 12);
-  TCurveBuilder insetShape;
-  insetShape.Rectangle(40, 420, 240, 570);
   doc.AddImage(root, Filled(kNoFill, {40, 420, 240, 570}),
-               {TPointF{40, 420}, TPointF{240, 420}, TPointF{40, 570}}, *insetShape.Build(), inset,
-               TImageStorage::kPacked);
+               {TPointF{40, 420}, TPointF{240, 420}, TPointF{40, 570}},
+               *TCurveBuilder().Rectangle(40, 420, 240, 570).Build(), inset, TImageStorage::kPacked);
   const TBitmap32 second = PhotoLikeBitmap(100, 100, 13);
-  TCurveBuilder disc;
-  disc.Ellipse(640, 470, 90, 90);
   doc.AddImage(root, Filled(kNoFill, {550, 380, 730, 560}),
-               {TPointF{560, 370}, TPointF{740, 390}, TPointF{540, 550}}, *disc.Build(), second,
-               TImageStorage::kCompressed, EncodePng(second));
+               {TPointF{560, 370}, TPointF{740, 390}, TPointF{540, 550}},
+               *TCurveBuilder().Ellipse(640, 470, 90, 90).Build(), second, TImageStorage::kCompressed,
+               EncodePng(second));
   TCurveBuilder frame;
   RoundedRect(frame, 10, 10, 790, 590, 30);
   RoundedRectReversed(frame, 18, 18, 782, 582, 24);
@@ -287,9 +274,7 @@ std::vector<std::uint8_t> MuralDocument() {
 std::string MuralCutFile() {
   TCurveBuilder frame;
   RoundedRect(frame, 10, 10, 790, 590, 30);
-  TCurveBuilder disc;
-  disc.Ellipse(640, 470, 95, 95);
-  const auto a = frame.Build(), b = disc.Build();
+  const auto a = frame.Build(), b = TCurveBuilder().Ellipse(640, 470, 95, 95).Build();
   const TGeoCurve* curves[] = {a.get(), b.get()};
   return WriteContourCutFile(curves);
 }
@@ -323,9 +308,7 @@ std::vector<std::uint8_t> SamplerDocument() {
   doc.AddGeometry(root, Filled(Named(0), box, Direct(0x112233)), shape.Build({1, 2, 1, 0, 0, 1}).get(),
                   shape.Build().get());
   const TBitmap32 picture = PhotoLikeBitmap(9, 3, 1);
-  TCurveBuilder frame;
-  frame.Rectangle(0, 0, 9, 3);
-  const auto outline = frame.Build();
+  const auto outline = TCurveBuilder().Rectangle(0, 0, 9, 3).Build();
   const std::array<TPointF, 3> place{TPointF{0, 0}, TPointF{9, 0}, TPointF{0, 3}};
   doc.AddImage(root, Filled(kNoFill, box), place, *outline, picture, TImageStorage::kPacked);
   doc.AddImage(root, Filled(kNoFill, box), place, *outline, picture, TImageStorage::kCompressed);

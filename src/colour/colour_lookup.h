@@ -34,43 +34,17 @@ class TColourLookup {
   /// 4..7 from the second, each sum << 3 (at most 32640); white is no ink.
   void LookupEightInk(TColor32 p) { EightInkRow(&p, 1, &LastInks_); }
 
-  /// LookupFourInk over a row, result i into out[i]. The state lives in
-  /// locals for the run, so the compiler keeps it in registers.
+  /// LookupFourInk over a row, result i into out[i].
   void FourInkRow(const TColor32* pixels, std::size_t count, TColor32* out) {
-    std::uint32_t key = CacheKey_;
-    TColor32 last = LastResult_;
-    for (std::size_t i = 0; i < count; ++i) {
-      const TColor32 rgb = pixels[i] & 0xFFFFFF;
-      if (rgb == 0xFFFFFF) {
-        key = 0xFFFFFF;
-        last = CurrentWhite_;
-      } else if (rgb != key) {
-        key = rgb;
-        last = lut::Interpolate(Current_, pixels[i]);
-      }
-      out[i] = last;
-    }
-    Finish(pixels, count, key);
-    LastResult_ = last;
+    LastResult_ = CachedRow(pixels, count, out, LastResult_, CurrentWhite_,
+                            [this](TColor32 p, TColor32& result) { result = lut::Interpolate(Current_, p); });
   }
 
   /// LookupEightInk over a row, result i into out[i].
   void EightInkRow(const TColor32* pixels, std::size_t count, TInkVector* out) {
-    std::uint32_t key = CacheKey_;
-    TInkVector last = LastInks_;
-    for (std::size_t i = 0; i < count; ++i) {
-      const TColor32 rgb = pixels[i] & 0xFFFFFF;
-      if (rgb == 0xFFFFFF) {
-        key = 0xFFFFFF;
-        last = {};
-      } else if (rgb != key) {
-        key = rgb;
-        SumsOfBothTables(lut::Locate(pixels[i]), last);
-      }
-      out[i] = last;
-    }
-    Finish(pixels, count, key);
-    LastInks_ = last;
+    LastInks_ =
+        CachedRow(pixels, count, out, LastInks_, TInkVector{},
+                  [this](TColor32 p, TInkVector& result) { SumsOfBothTables(lut::Locate(p), result); });
   }
 
   TColor32 LastResult() const { return LastResult_; }
@@ -84,9 +58,27 @@ class TColourLookup {
     _mm_store_si128(reinterpret_cast<__m128i*>(out.Lane.data()), _mm_slli_epi16(both, 3));
   }
 
-  void Finish(const TColor32* pixels, std::size_t count, std::uint32_t key) {
+  // A row through the one-entry cache: white and repeats of the last colour
+  // are not looked up. The state lives in locals for the run, so the compiler
+  // keeps it in registers. Returns the last result.
+  template <typename TResult, typename TLookup>
+  TResult CachedRow(const TColor32* pixels, std::size_t count, TResult* out, TResult last,
+                    const TResult& white, TLookup lookup) {
+    std::uint32_t key = CacheKey_;
+    for (std::size_t i = 0; i < count; ++i) {
+      const TColor32 rgb = pixels[i] & 0xFFFFFF;
+      if (rgb == 0xFFFFFF) {
+        key = 0xFFFFFF;
+        last = white;
+      } else if (rgb != key) {
+        key = rgb;
+        lookup(pixels[i], last);
+      }
+      out[i] = last;
+    }
     CacheKey_ = key;
     if (count > 0) LastAlpha_ = static_cast<std::uint8_t>(pixels[count - 1] >> 24);
+    return last;
   }
 
   const TColor32* Current_ = nullptr;

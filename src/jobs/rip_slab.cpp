@@ -162,13 +162,16 @@ void TRipSlab::ReadInfo(const TqlInifile& ini) {
   AlignPosMaxY = ini.ReadFloat32("AlignMarks", "AlignPosMaxY", AlignPosMaxY);
 }
 
+std::int32_t TRipSlab::ReadCount(const TqlInifile& ini, const TCountKey& key) {
+  const std::int32_t count = ini.ReadInteger(key.Section, key.Key, 0);
+  if (count <= key.Limit) return std::max(count, 0);
+  Problems_.push_back(
+      fmt::format("{}: {} {} is over {}; {}", FileName, key.Name, count, key.Limit, key.None));
+  return 0;
+}
+
 void TRipSlab::ReadJobs(const TqlInifile& ini) {
-  std::int32_t count = ini.ReadInteger("Jobs", "JobCount", 0);
-  if (count > kMaxJobCount) {
-    Problems_.push_back(
-        fmt::format("{}: JobCount {} is over {}; no job read", FileName, count, kMaxJobCount));
-    count = 0;
-  }
+  const std::int32_t count = ReadCount(ini, {"Jobs", "JobCount", "JobCount", kMaxJobCount, "no job read"});
   const std::string folder = FolderPart(FileName);
   for (std::int32_t i = 0; i < count; ++i) {
     const std::string key = fmt::format("Job{:03}", i);
@@ -191,13 +194,9 @@ void TRipSlab::ReadJobs(const TqlInifile& ini) {
 }
 
 void TRipSlab::ReadPlacements(const TqlInifile& ini) {
-  std::int32_t count = ini.ReadInteger("RPA", "Count", 0);
-  if (count > kMaxPlacementCount) {
-    Problems_.push_back(
-        fmt::format("{}: placement Count {} is over {}; none read", FileName, count, kMaxPlacementCount));
-    count = 0;
-  }
-  Placements.assign(static_cast<std::size_t>(std::max(count, 0)), TRipJobPos{});
+  const std::int32_t count =
+      ReadCount(ini, {"RPA", "Count", "placement Count", kMaxPlacementCount, "none read"});
+  Placements.assign(static_cast<std::size_t>(count), TRipJobPos{});
   for (std::size_t i = 0; i < Placements.size(); ++i) {
     const std::string key = fmt::format("Pos{:03}", i);
     const std::string text = ini.ReadString("RPA", key, "");

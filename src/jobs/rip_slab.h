@@ -96,7 +96,18 @@ class TRipSlab : public TRefObj {
   bool UseAutoCrop = false;
 
  private:
+  // A count in the file, and what the problem says when it is over its limit.
+  struct TCountKey {
+    const char* Section;
+    const char* Key;
+    const char* Name;
+    std::int32_t Limit;
+    const char* None;
+  };
+
   void ReadInfo(const TqlInifile& ini);
+  /// The count, or 0 with a problem when it is over its limit; never negative.
+  std::int32_t ReadCount(const TqlInifile& ini, const TCountKey& key);
   void ReadJobs(const TqlInifile& ini);
   void ReadPlacements(const TqlInifile& ini);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <filesystem>
+#include <utility>
 
 #include "base/errors.h"
 #include "support/temp_dir.h"
@@ -13,13 +14,14 @@ using test::ReadFile;
 using test::TTempDir;
 
 TEST(FileNames, TakeTheNameAtEitherSeparator) {
-  EXPECT_EQ(FileNamePart("C:\\Jobs\\logo.cmf"), "logo.cmf");
-  EXPECT_EQ(FileNamePart("/srv/jobs/logo.cmf"), "logo.cmf");
-  EXPECT_EQ(FileNamePart("mixed/dir\\x.job"), "x.job");
-  EXPECT_EQ(FileNamePart("plain"), "plain");
-  EXPECT_EQ(FolderPart("/srv/jobs/a.job"), "/srv/jobs");
-  EXPECT_EQ(FolderPart("/a.job"), "/");
-  EXPECT_EQ(FolderPart("a.job"), "");
+  using TCase = std::pair<const char*, const char*>;
+  for (const auto& [path, name] :
+       {TCase{"C:\\Jobs\\logo.cmf", "logo.cmf"}, TCase{"/srv/jobs/logo.cmf", "logo.cmf"},
+        TCase{"mixed/dir\\x.job", "x.job"}, TCase{"plain", "plain"}})
+    EXPECT_EQ(FileNamePart(path), name) << path;
+  for (const auto& [path, folder] :
+       {TCase{"/srv/jobs/a.job", "/srv/jobs"}, TCase{"/a.job", "/"}, TCase{"a.job", ""}})
+    EXPECT_EQ(FolderPart(path), folder) << path;
   EXPECT_EQ(ChangeFileExt("C:\\Drivers\\HP Latex.qlDrv", ".qlPrinter"), "C:\\Drivers\\HP Latex.qlPrinter");
   EXPECT_EQ(ChangeFileExt("/a.b/noext", ".jpg"), "/a.b/noext.jpg");
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <clocale>
+#include <utility>
 
 #include "base/rounding.h"
 
@@ -64,21 +65,18 @@ TEST(ParseFloat, Float32RangeIsEnforced) {
 
 TEST(FormatGeneral, WritesFloat32ValuesWidenedToDouble) {
   EXPECT_EQ(FormatGeneral(0.1f), "0.100000001490116");
-  EXPECT_EQ(FormatGeneral(0.1), "0.1");
-  EXPECT_EQ(FormatGeneral(15), "15");
-  EXPECT_EQ(FormatGeneral(0.5), "0.5");
-  EXPECT_EQ(FormatGeneral(1048576), "1048576");
-  EXPECT_EQ(FormatGeneral(-2.25), "-2.25");
-  EXPECT_EQ(FormatGeneral(-0.0), "0");
+  using TCase = std::pair<double, const char*>;
+  for (const auto& [value, text] : {TCase{0.1, "0.1"}, TCase{15, "15"}, TCase{0.5, "0.5"},
+                                    TCase{1048576, "1048576"}, TCase{-2.25, "-2.25"}, TCase{-0.0, "0"}})
+    EXPECT_EQ(FormatGeneral(value), text) << value;
 }
 
 TEST(FormatGeneral, SwitchesToScientificOutsideFifteenDigitsOrBelowTenToTheMinusFour) {
-  EXPECT_EQ(FormatGeneral(999999999999999.0), "999999999999999");
-  EXPECT_EQ(FormatGeneral(1e15), "1E15");
-  EXPECT_EQ(FormatGeneral(1234567890123456789.0), "1.23456789012346E18");
-  EXPECT_EQ(FormatGeneral(0.0001), "0.0001");
-  EXPECT_EQ(FormatGeneral(0.00001), "1E-5");
-  EXPECT_EQ(FormatGeneral(1.5e-7), "1.5E-7");
+  using TCase = std::pair<double, const char*>;
+  for (const auto& [value, text] : {TCase{999999999999999.0, "999999999999999"}, TCase{1e15, "1E15"},
+                                    TCase{1234567890123456789.0, "1.23456789012346E18"},
+                                    TCase{0.0001, "0.0001"}, TCase{0.00001, "1E-5"}, TCase{1.5e-7, "1.5E-7"}})
+    EXPECT_EQ(FormatGeneral(value), text) << value;
 }
 
 TEST(FormatGeneral, RoundTripsThroughTheParser) {

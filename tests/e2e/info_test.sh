@@ -5,25 +5,30 @@ set -euo pipefail
 . "$(dirname "$0")/e2e_lib.sh"
 
 out=$("$slabrip" --icc-dir "$icc" info "$demo/40E42ACCBAD66E1E.RipSlab")
-grep -q '^Raster: *12602 x 7087 pixels$' <<<"$out" || fail "raster size missing: $out"
-grep -q '^Render size: *6301 x 3544 pixels$' <<<"$out" || fail "render size missing"
-grep -q '^Jobs (3):$' <<<"$out" || fail "three jobs expected"
-grep -q '^Placements (8):$' <<<"$out" || fail "eight placements expected"
-grep -q 'tile: *2 of 2 x 2' <<<"$out" || fail "tile line missing"
-grep -q 'transform \[535 20 0 1 -1 0\]' <<<"$out" || fail "rotated placement missing"
-grep -q 'correction: enabled, table built' <<<"$out" || fail "correction table missing"
+# Lines the page holds, as grep patterns.
+while IFS= read -r pattern; do
+  grep -q -- "$pattern" <<<"$out" || fail "no line matching $pattern in: $out"
+done <<EOF
+^Raster: *12602 x 7087 pixels$
+^Render size: *6301 x 3544 pixels$
+^Jobs (3):$
+^Placements (8):$
+tile: *2 of 2 x 2
+transform \[535 20 0 1 -1 0\]
+correction: enabled, table built
+Profile: *Latex570_MPI3000_Gloss.icc (intent 1, ink limit 280 %)
+Inks: *six
+Colour tables: *built from $icc/Latex570_MPI3000_Gloss.icc
+name: *Window sticker
+colour 0: *Bakery Red|{0,100,85,10} (spot ink)
+colour 1: *Chocolate$
+colour 2: *Gold foil|{0,20,80,0} (spot ink)
+gradients: *4, textures: 3
+nodes: *1 groups, 1 shapes, 3 images, 0 other
+cut path: *2 curves
+EOF
 [ "$(grep -c 'correction: off' <<<"$out")" = 2 ] || fail "two jobs without correction expected"
-grep -q 'Profile: *Latex570_MPI3000_Gloss.icc (intent 1, ink limit 280 %)' <<<"$out" || fail "profile missing"
-grep -q 'Inks: *six' <<<"$out" || fail "six inks expected"
-grep -q "Colour tables: *built from $icc/Latex570_MPI3000_Gloss.icc" <<<"$out" || fail "tables not built: $out"
 grep -q 'not loaded' <<<"$out" && fail "a demo document did not load: $out"
-grep -q 'name: *Window sticker' <<<"$out" || fail "sticker document missing"
-grep -q 'colour 0: *Bakery Red|{0,100,85,10} (spot ink)' <<<"$out" || fail "spot colour 0 missing"
-grep -q 'colour 1: *Chocolate$' <<<"$out" || fail "process colour 1 missing"
-grep -q 'colour 2: *Gold foil|{0,20,80,0} (spot ink)' <<<"$out" || fail "spot colour 2 missing"
-grep -q 'gradients: *4, textures: 3' <<<"$out" || fail "hours gradients or textures missing"
-grep -q 'nodes: *1 groups, 1 shapes, 3 images, 0 other' <<<"$out" || fail "mural nodes missing"
-grep -q 'cut path: *2 curves' <<<"$out" || fail "cut path missing"
 
 # A damaged document is reported with its reason, the rest of the slab still loads.
 cp -r "$demo" "$work/demo"

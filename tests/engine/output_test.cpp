@@ -107,13 +107,14 @@ TEST(OutputFile, FailedReplaceIsReportedOnCommit) {
 }
 
 TEST(PortNames, BecomeDeviceUris) {
-  EXPECT_EQ(DeviceUriForPort("IP_10.0.0.5"), "socket://10.0.0.5:9100");
-  EXPECT_EQ(DeviceUriForPort("ip_10.0.0.5"), "socket://10.0.0.5:9100");
-  EXPECT_EQ(DeviceUriForPort("IP_10.0.0.5_1"), "socket://10.0.0.5:9100");
-  EXPECT_EQ(DeviceUriForPort("IP_10.0.0.5:9101"), "socket://10.0.0.5:9101");
-  EXPECT_EQ(DeviceUriForPort("IP_printer.local"), "socket://printer.local:9100");
-  EXPECT_EQ(DeviceUriForPort("10.0.0.5:9100"), "socket://10.0.0.5:9100");
-  EXPECT_EQ(DeviceUriForPort("192.168.200.255"), "socket://192.168.200.255:9100");
+  using TCase = std::pair<const char*, const char*>;
+  for (const auto& [port, uri] :
+       {TCase{"IP_10.0.0.5", "socket://10.0.0.5:9100"}, TCase{"ip_10.0.0.5", "socket://10.0.0.5:9100"},
+        TCase{"IP_10.0.0.5_1", "socket://10.0.0.5:9100"}, TCase{"IP_10.0.0.5:9101", "socket://10.0.0.5:9101"},
+        TCase{"IP_printer.local", "socket://printer.local:9100"},
+        TCase{"10.0.0.5:9100", "socket://10.0.0.5:9100"},
+        TCase{"192.168.200.255", "socket://192.168.200.255:9100"}})
+    EXPECT_EQ(DeviceUriForPort(port), uri) << port;
   for (const char* uri :
        {"socket://10.0.0.5:9100", "ipp://printer.local/ipp/print", "usb://HP/Latex%20365"}) {
     EXPECT_EQ(DeviceUriForPort(uri), uri);
@@ -255,16 +256,12 @@ TEST_F(CupsServer, FindPrinterIndexPrefersTheNameIgnoringCaseThenTheFirstContain
   const int queue = 1;
   ASSERT_EQ(names[other], "Old-Slabrip-Test");
   ASSERT_EQ(names[queue], "slabrip-test");
-  EXPECT_EQ(FindPrinterIndex("slabrip-test"), queue);
-  EXPECT_EQ(FindPrinterIndex("Slabrip-Test"), queue);  // not the earlier queue holding it
-  EXPECT_EQ(FindPrinterIndex("SLABRIP-TEST"), queue);
-  EXPECT_EQ(FindPrinterIndex("old-slabrip-test"), other);
-  EXPECT_EQ(FindPrinterIndex("Slabrip"), other);
-  EXPECT_EQ(FindPrinterIndex("slabrip"), queue);
-  EXPECT_EQ(FindPrinterIndex("-"), other);
-  EXPECT_EQ(FindPrinterIndex("SLABRIP"), -1);
-  EXPECT_EQ(FindPrinterIndex("HP Latex"), -1);
-  EXPECT_EQ(FindPrinterIndex(""), -1);
+  // "Slabrip-Test" finds the queue of that name, not the earlier one holding it.
+  for (const char* name : {"slabrip-test", "Slabrip-Test", "SLABRIP-TEST", "slabrip"})
+    EXPECT_EQ(FindPrinterIndex(name), queue) << name;
+  for (const char* name : {"old-slabrip-test", "Slabrip", "-"})
+    EXPECT_EQ(FindPrinterIndex(name), other) << name;
+  for (const char* name : {"SLABRIP", "HP Latex", ""}) EXPECT_EQ(FindPrinterIndex(name), -1) << name;
 }
 
 TEST(MatchQueue, TriesEachRuleOverAllQueuesBeforeTheNext) {
@@ -275,14 +272,14 @@ TEST(MatchQueue, TriesEachRuleOverAllQueuesBeforeTheNext) {
     const TQueueMatch m = MatchQueue(queues, name);
     return std::to_string(m.Index) + " " + m.How;
   };
-  EXPECT_EQ(match("SLABRIP-TEST"), "2 by name");
-  EXPECT_EQ(match("hp latex 570"), "2 by description");  // before the name with underscores
-  EXPECT_EQ(match("slabrip test"), "0 by description");
-  EXPECT_EQ(match("Latex 570 old"), "0 as a CUPS queue name");
-  EXPECT_EQ(match("Latex/570#old"), "0 as a CUPS queue name");
-  EXPECT_EQ(match("Latex_570"), "0 by a name containing it");
-  EXPECT_EQ(match("latex_570"), "-1 ");
-  EXPECT_EQ(match(""), "-1 ");
+  // The description comes before the name with underscores.
+  using TCase = std::pair<const char*, const char*>;
+  for (const auto& [name, found] :
+       {TCase{"SLABRIP-TEST", "2 by name"}, TCase{"hp latex 570", "2 by description"},
+        TCase{"slabrip test", "0 by description"}, TCase{"Latex 570 old", "0 as a CUPS queue name"},
+        TCase{"Latex/570#old", "0 as a CUPS queue name"}, TCase{"Latex_570", "0 by a name containing it"},
+        TCase{"latex_570", "-1 "}, TCase{"", "-1 "}})
+    EXPECT_EQ(match(name), found) << name;
 }
 
 TEST_F(CupsServer, PrinterPortIsTheDeviceUriOfTheQueueNamedExactly) {
