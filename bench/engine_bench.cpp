@@ -33,7 +33,7 @@ TRef<TRipEngine> PreparedEngine(const std::string& folder, int widthMm, int leng
   const std::string slab = WriteBannerSlab(folder, banner);
   auto engine = MakeRef<TRipEngine>();
   engine->IccFolder = folder;
-  if (engine->PrepareForSlab(slab) != TSlabPreparation::kReady) std::abort();
+  engine->PrepareForSlab(slab);
   return engine;
 }
 

@@ -27,7 +27,7 @@ class TReader {
  public:
   TReader(TByteStream& file, TBM32CacheManager& cache) : Stream(file), Cache(cache) {}
 
-  TRef<TcmfFile> Read(std::string& problem);
+  TRef<TcmfFile> Read();
 
  private:
   bool ReadTrailer(TTrailer& t);
@@ -43,7 +43,7 @@ class TReader {
   TOutcome ReadImage(TcmfImage& image, std::string& problem);
   TOutcome ReadPackedBitmap(std::unique_ptr<TBitmap32>& bitmap, std::string& problem);
   TOutcome ReadCompressedBitmap(std::unique_ptr<TBitmap32>& bitmap, std::string& problem);
-  bool BuildTree(std::vector<TRef<TcmfGeneric>>& nodes, std::string& problem);
+  void BuildTree(std::vector<TRef<TcmfGeneric>>& nodes);
   void Report(std::string problem) { Document->Problems.push_back(std::move(problem)); }
 
   TDataStream Stream;
@@ -352,15 +352,13 @@ TOutcome TReader::ReadNode(std::int32_t index, std::vector<TRef<TcmfGeneric>>& n
 // order. Every node must reach the root through its parents, so a cycle (which
 // would never be freed nor finish drawing) fails the document, as does a
 // parent past the nodes read or a tree deeper than drawing can walk.
-bool TReader::BuildTree(std::vector<TRef<TcmfGeneric>>& nodes, std::string& problem) {
+void TReader::BuildTree(std::vector<TRef<TcmfGeneric>>& nodes) {
   const std::size_t n = nodes.size();
   std::vector<std::size_t> parent(n, 0);
   for (std::size_t i = 1; i < n; ++i) {
     const std::int32_t p = nodes[i]->ParentIndex;
-    if (p >= static_cast<std::int64_t>(n)) {
-      problem = fmt::format("node {} names parent {} of {} nodes", i, p, n);
-      return false;
-    }
+    if (p >= static_cast<std::int64_t>(n))
+      throw TError(fmt::format("node {} names parent {} of {} nodes", i, p, n));
     parent[i] = p < 0 ? 0 : static_cast<std::size_t>(p);
   }
   std::vector<int> depth(n, -1);  // -2: on the current walk
@@ -373,53 +371,37 @@ bool TReader::BuildTree(std::vector<TRef<TcmfGeneric>>& nodes, std::string& prob
       walk.push_back(at);
       at = parent[at];
     }
-    if (depth[at] == -2) {
-      problem = fmt::format("node {} is its own ancestor", at);
-      return false;
-    }
+    if (depth[at] == -2) throw TError(fmt::format("node {} is its own ancestor", at));
     for (int d = depth[at] + 1; !walk.empty(); ++d) {
       depth[walk.back()] = d;
       walk.pop_back();
-      if (d > TcmfWriter::kMaxDepth) {
-        problem = fmt::format("nodes nest deeper than {} levels", TcmfWriter::kMaxDepth);
-        return false;
-      }
+      if (d > TcmfWriter::kMaxDepth)
+        throw TError(fmt::format("nodes nest deeper than {} levels", TcmfWriter::kMaxDepth));
     }
   }
   // Linked only now that the tree is known to be one, so no cycle of references can form.
   for (std::size_t i = 1; i < n; ++i) nodes[parent[i]]->Children.push_back(nodes[i]);
   Document->Root = nodes.front();
-  return true;
 }
 
-TRef<TcmfFile> TReader::Read(std::string& problem) {
+TRef<TcmfFile> TReader::Read() {
   TTrailer trailer;
-  if (!ReadTrailer(trailer)) {
-    problem = "not a cmf document (no trailer mark)";
-    return nullptr;
-  }
+  if (!ReadTrailer(trailer)) throw TError("not a cmf document (no trailer mark)");
   ReadTable("gradient", trailer.Gradients, trailer.GradientAt, [&](std::int32_t i) { return ReadGradient(i); });
   ReadTable("texture", trailer.Textures, trailer.TextureAt, [&](std::int32_t i) { return ReadTexture(i); });
   ReadTable("colour", trailer.Colours, trailer.ColourAt, [&](std::int32_t i) { return ReadColour(i); });
   ReadInfo(trailer.InfoSize, trailer.InfoAt);
-  if (trailer.Nodes <= 0) {
-    problem = "the document has no nodes";
-    return nullptr;
-  }
+  if (trailer.Nodes <= 0) throw TError("the document has no nodes");
   std::vector<TRef<TcmfGeneric>> nodes;
   ReadTable("node", trailer.Nodes, trailer.NodeAt, [&](std::int32_t i) { return ReadNode(i, nodes); });
-  if (!nodes.empty() && !BuildTree(nodes, problem)) return nullptr;
+  if (!nodes.empty()) BuildTree(nodes);
   return Document;
 }
 
 }  // namespace
 
-TRef<TcmfFile> TcmfWriter::ReadDocument(TByteStream& file, TBM32CacheManager& cache, std::string* problem) {
-  std::string reason;
-  TReader reader(file, cache);
-  auto document = reader.Read(reason);
-  if (problem) *problem = reason;
-  return document;
+TRef<TcmfFile> TcmfWriter::ReadDocument(TByteStream& file, TBM32CacheManager& cache) {
+  return TReader(file, cache).Read();
 }
 
 }  // namespace slabrip

@@ -23,15 +23,14 @@ class TcmfWriter {
   /// Trees nested deeper than this are refused: drawing and freeing walk them.
   static constexpr int kMaxDepth = 4096;
 
-  /// Reads a document. Nothing, with the reason in `problem`, when the file
-  /// has no trailer, no nodes, or parent indices that point past the nodes or
-  /// form a cycle. Records that fail where the next one can still be found
+  /// Reads a document. Throws TError with the reason when the file has no
+  /// trailer, no nodes, or parent indices that point past the nodes or form a
+  /// cycle. Records that fail where the next one can still be found
   /// keep their slot (a texture left empty, an image without its bitmap) and
   /// reading goes on; every record dropped or not decoded is named in the
   /// document's Problems. A typed read past the end raises the StreamLoader
-  /// assertion, which the caller reports.
-  static TRef<TcmfFile> ReadDocument(TByteStream& file, TBM32CacheManager& cache,
-                                     std::string* problem = nullptr);
+  /// assertion, a TError too.
+  static TRef<TcmfFile> ReadDocument(TByteStream& file, TBM32CacheManager& cache);
 };
 
 }  // namespace slabrip

@@ -88,11 +88,16 @@ bool TDriver::LoadSlabFile(const std::string& path) {
     Slab_ = Engine_->Slab();
     ShowResolution();
   };
-  TSlabPreparation prepared = TSlabPreparation::kNotLoaded;
   try {
-    prepared = Engine_->PrepareForSlab(path);
+    Engine_->PrepareForSlab(path);
+  } catch (const ESlabNotLoaded& e) {
+    const std::string reason = e.what();
+    throw TError("Unable to open RIP File\n" + path + (reason.empty() ? "" : "\n" + reason));
+  } catch (const ENoColourTables& e) {
+    showSlab();
+    Ui_.ShowMessage(e.what());
+    return false;
   } catch (const std::exception&) {
-    if (!Engine_->Slab()) throw;
     showSlab();
     // A slab that loads stops first at an ICC folder given nowhere: say where one is looked for.
     if (Icc_.Folder.empty())
@@ -100,15 +105,7 @@ bool TDriver::LoadSlabFile(const std::string& path) {
                    ": no ICC folder: give --icc-dir, or put an ICC folder beside the slab");
     throw;
   }
-  if (prepared == TSlabPreparation::kNotLoaded) {
-    const std::string& reason = Engine_->Message();
-    throw TError("Unable to open RIP File\n" + path + (reason.empty() ? "" : "\n" + reason));
-  }
   showSlab();
-  if (prepared == TSlabPreparation::kNoInks) {
-    Ui_.ShowMessage(Engine_->Message());
-    return false;
-  }
   View_.JobInformation = fmt::format("{} x {} pixels", Slab_->RipWidth, Slab_->RipHeight);
   View_.Problems = Preflight(*Engine_);
   LoadPrinterModel(Slab_->Printer);

@@ -124,14 +124,17 @@ void WriteSlabInfo(const std::string& slabPath, const TDriverEnvironment& enviro
       FolderForSlab({environment.DriversFolder, environment.DriversFrom}, slabPath, "Drivers");
   auto engine = MakeRef<TRipEngine>();
   engine->IccFolder = icc.Folder;
-  std::string inkProblem;
+  std::string inkProblem, tablesProblem;
   try {
-    if (engine->PrepareForSlab(slabPath) == TSlabPreparation::kNoInks) inkProblem = engine->Message();
+    engine->PrepareForSlab(slabPath);
+  } catch (const ESlabNotLoaded& e) {
+    throw TError("Unable to open RIP File\n" + slabPath + "\n  " + e.what());
+  } catch (const ENoColourTables& e) {
+    inkProblem = tablesProblem = e.what();
   } catch (const TError& e) {
     // Only what stopped the colour tables is a colour problem; the rest shows in the preflight.
     if (!engine->InkManager()) inkProblem = e.what();
   }
-  if (!engine->Slab()) throw TError("Unable to open RIP File\n" + slabPath + "\n  " + engine->Message());
   const TRef<TRipSlab>& slab = engine->Slab();
   const TRipSlab& s = *slab;
   fmt::print(out, "Slab:           {}\n", s.FileName);
@@ -166,7 +169,7 @@ void WriteSlabInfo(const std::string& slabPath, const TDriverEnvironment& enviro
                drawn ? "" : " (draws nothing)", Rect(p.PlacedBounds()), Mm(t.Dx), Mm(t.Dy), Mm(t.M11),
                Mm(t.M12), Mm(t.M21), Mm(t.M22));
   }
-  const std::vector<std::string> problems = Preflight(*engine);
+  const std::vector<std::string> problems = Preflight(*engine, tablesProblem);
   fmt::print(out, "\nWould print other than laid out: {}\n", problems.empty() ? "nothing" : "");
   for (const std::string& problem : problems) fmt::print(out, "  {}\n", problem);
 }

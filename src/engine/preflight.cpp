@@ -46,7 +46,7 @@ void AddPlacementProblems(std::vector<std::string>& problems, const TRipSlab& sl
 
 }  // namespace
 
-std::vector<std::string> Preflight(const TRipEngine& engine) {
+std::vector<std::string> Preflight(const TRipEngine& engine, const std::string& tablesProblem) {
   std::vector<std::string> problems;
   const TRef<TRipSlab>& slab = engine.Slab();
   if (!slab) return problems;
@@ -57,7 +57,7 @@ std::vector<std::string> Preflight(const TRipEngine& engine) {
   if (engine.AlignMarks())
     for (const std::string& problem : engine.AlignMarks()->Problems()) problems.push_back("alignment marks: " + problem);
   if (!engine.InkManager())
-    problems.push_back("no colour tables" + (engine.Message().empty() ? std::string() : ": " + engine.Message()));
+    problems.push_back("no colour tables" + (tablesProblem.empty() ? std::string() : ": " + tablesProblem));
   return problems;
 }
 

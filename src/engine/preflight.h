@@ -13,6 +13,7 @@ class TRipEngine;
 /// textures, nodes and images missing or dropped, text marks left out or cut,
 /// no colour tables. Empty when the slab prints as it asks. Call it once the
 /// engine's buffers are prepared (the alignment marks are made then).
-std::vector<std::string> Preflight(const TRipEngine& engine);
+/// `tablesProblem` is why the colour tables could not be built, when known.
+std::vector<std::string> Preflight(const TRipEngine& engine, const std::string& tablesProblem = {});
 
 }  // namespace slabrip

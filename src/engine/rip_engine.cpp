@@ -55,47 +55,39 @@ std::optional<TInkVector> ParseSpotInkValues(std::string_view name) {
 TRipEngine::TRipEngine() = default;
 TRipEngine::~TRipEngine() = default;
 
-TSlabPreparation TRipEngine::PrepareForSlab(const std::string& path, std::int32_t bandRows) {
-  if (!LoadSlab(path)) return TSlabPreparation::kNotLoaded;
-  if (!PrepareInkManager()) return TSlabPreparation::kNoInks;
+void TRipEngine::PrepareForSlab(const std::string& path, std::int32_t bandRows) {
+  LoadSlab(path);
+  PrepareInkManager();
   PrepareSpotInks();
   PrepareBuffers(bandRows);
-  return TSlabPreparation::kReady;
 }
 
-bool TRipEngine::LoadSlab(const std::string& path) {
+void TRipEngine::LoadSlab(const std::string& path) {
   Slab_.Reset();
   SpotChannels_.clear();
   SlabFile_ = path;
-  Message_.clear();
-  if (!FileExists(path)) {
-    Message_ = "no such file";
-    return false;
-  }
+  if (!FileExists(path)) throw ESlabNotLoaded("no such file");
   auto slab = MakeRef<TRipSlab>();
+  bool loaded = false;
   try {
-    if (!slab->LoadFromFile(path)) {
-      for (const std::string& problem : slab->Problems()) Message_ += (Message_.empty() ? "" : "\n") + problem;
-      return false;
-    }
+    loaded = slab->LoadFromFile(path);
   } catch (const std::exception& e) {
-    Message_ = e.what();
-    return false;
+    throw ESlabNotLoaded(e.what());
+  }
+  if (!loaded) {
+    std::string reason;
+    for (const std::string& problem : slab->Problems()) reason += (reason.empty() ? "" : "\n") + problem;
+    throw ESlabNotLoaded(reason);
   }
   slab->CompleteJobs();
   Slab_ = std::move(slab);
-  return true;
 }
 
-bool TRipEngine::PrepareInkManager() {
+void TRipEngine::PrepareInkManager() {
   InkManager_.Reset();
-  Message_.clear();
   if (IccFolder.empty()) throw TError("No ICC Path Set");
   if (!Slab_) throw TError("No RipFile loaded");
-  if (!Slab_->MediaPresetSnapshot) {
-    Message_ = "No Media Set";
-    return false;
-  }
+  if (!Slab_->MediaPresetSnapshot) throw ENoColourTables("No Media Set");
   if (!FileExists(Slab_->FileName)) throw TError("File not found: " + Slab_->FileName);
   auto manager = MakeRef<TInkManagerEx>();
   manager->SetIccFolder(IccFolder);
@@ -106,11 +98,9 @@ bool TRipEngine::PrepareInkManager() {
     manager->SetPreset(std::move(preset));
     manager->Build(Expansion_);
   } catch (const TError& e) {
-    Message_ = e.what();
-    return false;
+    throw ENoColourTables(e.what());
   }
   InkManager_ = std::move(manager);
-  return true;
 }
 
 void TRipEngine::PrepareSpotInks() {

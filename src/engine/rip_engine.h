@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/affine.h"
+#include "base/errors.h"
 #include "base/ref_obj.h"
 #include "colour/colour_lookup.h"
 #include "colour/expansion_tables.h"
@@ -27,11 +28,17 @@ class TcmfRender;
 /// Ink values of a spot colour named "Name|{c,m,y,k,...}" (percent), or nothing.
 std::optional<TInkVector> ParseSpotInkValues(std::string_view name);
 
-/// How far TRipEngine::PrepareForSlab got.
-enum class TSlabPreparation {
-  kNotLoaded,  // the slab could not be read; Message() says why
-  kNoInks,     // loaded, but its colour tables could not be built; Message() says why
-  kReady,      // loaded, with its inks, spot inks and buffers prepared
+/// The slab could not be read; the message says why.
+class ESlabNotLoaded : public TError {
+ public:
+  using TError::TError;
+};
+
+/// The slab loaded, but it has no media preset or its colour tables cannot be
+/// built; the message says which. The operator is told, the slab stays shown.
+class ENoColourTables : public TError {
+ public:
+  using TError::TError;
 };
 
 /// Loads a slab, prepares its inks and buffers, and hands out render rows as
@@ -43,17 +50,17 @@ class TRipEngine : public TRefObj {
   ~TRipEngine() override;
 
   /// What every user of the engine does before the first row: LoadSlab,
-  /// PrepareInkManager, PrepareSpotInks and PrepareBuffers(bandRows), up to
-  /// the first step that fails. Throws what PrepareInkManager and
-  /// PrepareBuffers throw, the slab loaded by then.
-  TSlabPreparation PrepareForSlab(const std::string& path, std::int32_t bandRows = 0);
-  /// Reads the slab and, for every job, its document, cut path and correction table.
-  bool LoadSlab(const std::string& path);
+  /// PrepareInkManager, PrepareSpotInks and PrepareBuffers(bandRows). Throws
+  /// what the first step that fails throws, the slab loaded by then.
+  void PrepareForSlab(const std::string& path, std::int32_t bandRows = 0);
+  /// Reads the slab and, for every job, its document, cut path and correction
+  /// table; throws ESlabNotLoaded when it cannot be read.
+  void LoadSlab(const std::string& path);
   /// Builds the ink manager from the slab's media preset. Throws TError for
-  /// "No ICC Path Set", "No RipFile loaded" and "File not found: ..."; false
-  /// with Message() "No Media Set" without a preset, or with the reason when
-  /// the colour tables cannot be built.
-  bool PrepareInkManager();
+  /// "No ICC Path Set", "No RipFile loaded" and "File not found: ...", and
+  /// ENoColourTables with "No Media Set" without a preset, or with the reason
+  /// when the colour tables cannot be built.
+  void PrepareInkManager();
   /// Gives every flagged spot colour of every job a palette entry and makes
   /// each job's spot channel table, which the renderer draws the job with.
   void PrepareSpotInks();
@@ -77,8 +84,6 @@ class TRipEngine : public TRefObj {
   std::int64_t BandsDrawn() const { return BandsDrawn_; }
   /// The slab's alignment marks once the buffers are prepared; null without any.
   const TRef<TPrintMarks>& AlignMarks() const { return AlignMarks_; }
-  /// What the operator should be told after a step returned false, or a warning.
-  const std::string& Message() const { return Message_; }
 
   std::string IccFolder;
   bool TwoBitOutput = true;
@@ -107,7 +112,6 @@ class TRipEngine : public TRefObj {
   TColourLookup Lookup_;
   TExpansionTables Expansion_;
   std::vector<TColor32> InkBytes_;  // a row of four-ink results before expansion
-  std::string Message_;
 };
 
 }  // namespace slabrip

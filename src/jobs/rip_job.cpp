@@ -62,21 +62,10 @@ float NonZeroScale(float scale) { return UlpDistance(scale, 0.0f) <= 2 ? 1.0f : 
 
 }  // namespace
 
-bool TRipfileData::LoadFromFile(const std::string& path) {
+void TRipfileData::LoadFromFile(const std::string& path) {
   FileName = path;
-  Problem_.clear();
-  if (!FileExists(path)) {
-    Problem_ = fmt::format("job file not found: {}", path);
-    return false;
-  }
-  std::unique_ptr<TqlInifile> file;
-  try {
-    file = std::make_unique<TqlInifile>(path);
-  } catch (const std::exception& e) {
-    Problem_ = e.what();
-    return false;
-  }
-  const TqlInifile& ini = *file;
+  if (!FileExists(path)) throw TError(fmt::format("job file not found: {}", path));
+  const TqlInifile ini(path);
 
   RipQueID = ini.ReadInteger("Job", "RipQueID", 0);
   FZOrder = ini.ReadInteger("Job", "FZOrder", 0);
@@ -130,22 +119,15 @@ bool TRipfileData::LoadFromFile(const std::string& path) {
 
   IsClipped = !(ClipBounds == FullBounds);
 
-  bool result = true;
-  if (ResolveFile(SrcFile).empty()) {
-    result = false;
-    Problem_ = SrcFile.empty() ? fmt::format("{}: no document (SrcFile) given", path)
-                               : fmt::format("{}: document not found: {}", path, SrcFile);
-  }
+  if (ResolveFile(SrcFile).empty())
+    throw TError(SrcFile.empty() ? fmt::format("{}: no document (SrcFile) given", path)
+                                 : fmt::format("{}: document not found: {}", path, SrcFile));
   ScaleX = NonZeroScale(ScaleX);
   ScaleY = NonZeroScale(ScaleY);
   PlacedClip = {ClipBounds.MinX * ScaleX, ClipBounds.MinY * ScaleY, ClipBounds.MaxX * ScaleX,
                 ClipBounds.MaxY * ScaleY};
-  if (PlacedClip.IsEmpty()) {
-    if (result) Problem_ = fmt::format("{}: the clip rectangle is empty", path);
-    return false;
-  }
+  if (PlacedClip.IsEmpty()) throw TError(fmt::format("{}: the clip rectangle is empty", path));
   BuildMarks();
-  return result;
 }
 
 std::string TRipfileData::ResolveFile(std::string_view reference) const {
@@ -175,14 +157,9 @@ bool TRipfileData::LoadDocument() {
   }
   try {
     TFileByteStream file(path, false);
-    std::string problem;
-    Document = TcmfWriter::ReadDocument(file, TBM32CacheManager::Shared(), &problem);
-    if (Document)
-      Document->FileSize = file.Size();
-    else
-      DocumentProblem = fmt::format("{}: {}", path, problem);
+    Document = TcmfWriter::ReadDocument(file, TBM32CacheManager::Shared());
+    Document->FileSize = file.Size();
   } catch (const TError& e) {
-    // A truncated or damaged document ends its load with the reader's error.
     DocumentProblem = fmt::format("{}: {}", path, e.what());
   }
   return Document != nullptr;

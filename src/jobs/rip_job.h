@@ -27,10 +27,10 @@ struct TSpotMask {
 /// The job record: every key of the job file, kept as read.
 class TRipfileData : public TRefObj {
  public:
-  /// Reads the job file. False when it is missing or unreadable, when its
-  /// document is found neither where it points nor beside the job file, or
-  /// when the scaled clip rectangle is empty; Problem() then says which.
-  bool LoadFromFile(const std::string& path);
+  /// Reads the job file. Throws TError saying which when it is missing or
+  /// unreadable, when its document is found neither where it points nor
+  /// beside the job file, or when the scaled clip rectangle is empty.
+  void LoadFromFile(const std::string& path);
 
   /// A file the job names: as it stands, else its name beside the job file;
   /// empty when neither exists.
@@ -51,9 +51,6 @@ class TRipfileData : public TRefObj {
 
   /// Whether document colour `index` prints as a spot ink.
   bool IsSpotColour(std::int64_t index) const;
-
-  /// Why the last LoadFromFile returned false.
-  const std::string& Problem() const { return Problem_; }
 
   TRef<TcmfFile> Document;
   std::string DocumentProblem;
@@ -102,7 +99,6 @@ class TRipfileData : public TRefObj {
   std::string RegMrk;
 
  private:
-  std::string Problem_;
 };
 
 }  // namespace slabrip

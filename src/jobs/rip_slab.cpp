@@ -184,10 +184,11 @@ void TRipSlab::ReadJobs(const TqlInifile& ini) {
       continue;
     }
     auto job = MakeRef<TRipfileData>();
-    if (job->LoadFromFile(jobFile)) {
+    try {
+      job->LoadFromFile(jobFile);
       Jobs.Add(std::move(job));
-    } else {
-      Problems_.push_back(fmt::format("{}: {}", key, job->Problem()));
+    } catch (const std::exception& e) {
+      Problems_.push_back(fmt::format("{}: {}", key, e.what()));
       Jobs.Add(nullptr);
     }
   }

@@ -29,10 +29,10 @@ std::unique_ptr<TPngFile> PngFileOrNone(const std::string& path, int width, int 
 TRenderedSlab RenderSlabFiles(const TRenderSlabOptions& options) {
   auto engine = MakeRef<TRipEngine>();
   engine->IccFolder = FolderForSlab(options.Icc, options.Slab, "ICC").Folder;
-  switch (engine->PrepareForSlab(options.Slab, options.BandRows)) {
-    case TSlabPreparation::kNotLoaded: throw TError("Unable to open RIP File");
-    case TSlabPreparation::kNoInks: throw TError(engine->Message());
-    case TSlabPreparation::kReady: break;
+  try {
+    engine->PrepareForSlab(options.Slab, options.BandRows);
+  } catch (const ESlabNotLoaded&) {
+    throw TError("Unable to open RIP File");
   }
   const TRipSlab& slab = *engine->Slab();
   const int width = slab.RenderWidth, height = slab.RenderHeight;
@@ -68,10 +68,8 @@ TRenderedSlab RenderSlabFiles(const TRenderSlabOptions& options) {
 }
 
 TPictureSize RenderDocumentFiles(const TRenderDocumentOptions& options) {
-  std::string problem;
   TFileByteStream file(options.Document, false);
-  const TRef<TcmfFile> document = TcmfWriter::ReadDocument(file, TBM32CacheManager::Shared(), &problem);
-  if (!document) throw TError(problem);
+  const TRef<TcmfFile> document = TcmfWriter::ReadDocument(file, TBM32CacheManager::Shared());
   std::vector<std::int32_t> spotChannels(document->Colours.size(), -1);
   for (std::size_t i = 0; i < options.SpotColours.size(); ++i) {
     const auto index = static_cast<std::size_t>(options.SpotColours[i]);

@@ -25,7 +25,13 @@ struct TLoaded {
 TLoaded Read(const std::vector<std::uint8_t>& bytes, TBM32CacheManager& cache) {
   TMemoryByteStream stream(bytes);
   TLoaded loaded;
-  loaded.Document = TcmfWriter::ReadDocument(stream, cache, &loaded.Problem);
+  try {
+    loaded.Document = TcmfWriter::ReadDocument(stream, cache);
+  } catch (const EAssertionFailure&) {
+    throw;  // a read past the end, which some cases expect
+  } catch (const TError& e) {
+    loaded.Problem = e.what();
+  }
   return loaded;
 }
 

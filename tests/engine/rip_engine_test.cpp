@@ -66,7 +66,7 @@ protected:
   }
   void Prepare() {
     Engine->IccFolder = Dir.Path();
-    ASSERT_EQ(Engine->PrepareForSlab(SlabPath), TSlabPreparation::kReady) << Engine->Message();
+    ASSERT_NO_THROW(Engine->PrepareForSlab(SlabPath));
   }
   // The ink vector of slab point (x, y) millimetres.
   TInkVector InksAt(double x, double y) {
@@ -193,46 +193,32 @@ TEST_F(EngineTest, SixInksOnlyWithBothSplitBits) {
   EXPECT_GT(InksAt(25, 20).Lane[5], 0);  // light magenta from the split
 }
 
-TEST_F(EngineTest, PreparationFailuresSayWhat) {
-  WriteSlab("");
-  Engine->IccFolder = "";
-  ASSERT_TRUE(Engine->LoadSlab(SlabPath));
-  EXPECT_THROW(Engine->PrepareInkManager(), TError);
-  Engine->IccFolder = Dir.File("nowhere");
-  EXPECT_FALSE(Engine->PrepareInkManager());
-  EXPECT_NE(Engine->Message().find("ICC profile not found: Printer.icc"), std::string::npos) << Engine->Message();
-  EXPECT_THROW(Engine->PrepareBuffers(), TError);  // no colour tables
-
-  auto fresh = MakeRef<TRipEngine>();
-  fresh->IccFolder = Dir.Path();
-  try {
-    fresh->PrepareInkManager();
-    FAIL();
-  } catch (const TError& e) {
-    EXPECT_EQ(std::string(e.what()), "No RipFile loaded");
-  }
-  EXPECT_FALSE(fresh->LoadSlab(Dir.File("missing.RipSlab")));
-}
-
-TEST_F(EngineTest, PrepareForSlabStopsAtTheFirstStepThatFails) {
+TEST_F(EngineTest, PreparationStopsAtTheFirstStepThatFailsAndSaysWhy) {
+  using ::testing::HasSubstr;
+  using ::testing::ThrowsMessage;
   WriteSlab("");
   Engine->IccFolder = Dir.Path();
-  EXPECT_EQ(Engine->PrepareForSlab(Dir.File("missing.RipSlab")), TSlabPreparation::kNotLoaded);
-  EXPECT_EQ(Engine->Message(), "no such file");
+  EXPECT_THAT([&] { Engine->PrepareForSlab(Dir.File("missing.RipSlab")); },
+              ThrowsMessage<ESlabNotLoaded>("no such file"));
   EXPECT_FALSE(Engine->Slab());
   Engine->IccFolder = Dir.File("nowhere");
-  EXPECT_EQ(Engine->PrepareForSlab(SlabPath), TSlabPreparation::kNoInks);
-  EXPECT_THAT(Engine->Message(), ::testing::HasSubstr("ICC profile not found: Printer.icc"));
+  EXPECT_THAT([&] { Engine->PrepareForSlab(SlabPath); },
+              ThrowsMessage<ENoColourTables>(HasSubstr("ICC profile not found: Printer.icc")));
   EXPECT_TRUE(Engine->Slab());
   EXPECT_FALSE(Engine->InkRow());  // no buffers without tables
+  EXPECT_THROW(Engine->PrepareBuffers(), TError);
   Engine->IccFolder = "";
-  EXPECT_THROW(Engine->PrepareForSlab(SlabPath), TError);  // "No ICC Path Set", the slab loaded
+  EXPECT_THAT([&] { Engine->PrepareForSlab(SlabPath); }, ThrowsMessage<TError>("No ICC Path Set"));
   EXPECT_TRUE(Engine->Slab());
   Engine->IccFolder = Dir.Path();
   EXPECT_THROW(Engine->PrepareForSlab(SlabPath, -1), TError);  // no band of -1 rows
-  ASSERT_EQ(Engine->PrepareForSlab(SlabPath, 7), TSlabPreparation::kReady);
+  ASSERT_NO_THROW(Engine->PrepareForSlab(SlabPath, 7));
   EXPECT_EQ(Engine->BandHeight(), 7);
   EXPECT_GE(Engine->InkManager()->SpotPalette().size(), 3u);  // none, black for marks, the job's spots
+
+  auto fresh = MakeRef<TRipEngine>();
+  fresh->IccFolder = Dir.Path();
+  EXPECT_THAT([&] { fresh->PrepareInkManager(); }, ThrowsMessage<TError>("No RipFile loaded"));
 }
 
 TEST(BandRows, AboutFourMillionPixelsAndAtLeastSixteenRows) {
@@ -263,8 +249,8 @@ TEST_F(EngineTest, BandHeightKeepsBandsNearFourMillionPixels) {
   WriteSlab("RenderWidth=0\r\n");
   Engine = MakeRef<TRipEngine>();
   Engine->IccFolder = Dir.Path();
-  ASSERT_TRUE(Engine->LoadSlab(SlabPath));
-  ASSERT_TRUE(Engine->PrepareInkManager());
+  Engine->LoadSlab(SlabPath);
+  Engine->PrepareInkManager();
   EXPECT_THROW(Engine->PrepareBuffers(), TError);
 }
 

@@ -1,8 +1,10 @@
 #include "jobs/rip_job.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "base/date_time.h"
+#include "base/errors.h"
 #include "support/slab_files.h"
 
 namespace slabrip {
@@ -14,11 +16,11 @@ using test::TTempDir;
 class RipJobTest : public ::testing::Test {
  protected:
   // Loads a job file of `extra` lines after the standard [Job] and [FullBounds].
-  TRef<TRipfileData> Load(const std::string& extra, bool expected = true) {
+  TRef<TRipfileData> Load(const std::string& extra) {
     Dir.Write("art.cmf", "");
     const std::string path = Dir.Write("job.RipJob", JobFileText("art.cmf", extra));
     auto job = MakeRef<TRipfileData>();
-    EXPECT_EQ(job->LoadFromFile(path), expected) << job->Problem();
+    job->LoadFromFile(path);
     return job;
   }
   TTempDir Dir;
@@ -67,7 +69,7 @@ TEST_F(RipJobTest, QuotedValuesLoseTheirQuotesAndALongJobTextIsCut) {
       Dir.Write("job.RipJob", "[Job]\r\nSrcFile=\"art.cmf\"\r\nJobName='Sign'\r\nUseJobText=1\r\nJobText=" +
                                   std::string(200'000, 'x') + "\r\n[FullBounds]\r\nMaxX=100\r\nMaxY=50\r\n");
   auto job = MakeRef<TRipfileData>();
-  ASSERT_TRUE(job->LoadFromFile(path)) << job->Problem();
+  job->LoadFromFile(path);
   EXPECT_EQ(job->JobName, "Sign");
   EXPECT_EQ(job->ResolveFile(job->SrcFile), Dir.File("art.cmf"));
   ASSERT_TRUE(job->Marks);
@@ -76,16 +78,16 @@ TEST_F(RipJobTest, QuotedValuesLoseTheirQuotesAndALongJobTextIsCut) {
 }
 
 TEST_F(RipJobTest, MissingDocumentOrEmptyClipFailsTheLoadWithAReason) {
+  using ::testing::HasSubstr;
+  using ::testing::ThrowsMessage;
   const std::string path = Dir.Write("job.RipJob", JobFileText("gone.cmf"));
   auto job = MakeRef<TRipfileData>();
-  EXPECT_FALSE(job->LoadFromFile(path));
-  EXPECT_NE(job->Problem().find("gone.cmf"), std::string::npos) << job->Problem();
-
-  const auto empty = Load("[ClipBounds]\r\nMinX=100\r\n", false);
-  EXPECT_NE(empty->Problem().find("clip"), std::string::npos) << empty->Problem();
-
-  EXPECT_FALSE(job->LoadFromFile(Dir.File("none.RipJob")));
-  EXPECT_FALSE(job->LoadFromFile(""));
+  EXPECT_THAT([&] { job->LoadFromFile(path); },
+              ThrowsMessage<TError>(path + ": document not found: C:\\Jobs\\gone.cmf"));
+  EXPECT_THAT([&] { Load("[ClipBounds]\r\nMinX=100\r\n"); }, ThrowsMessage<TError>(HasSubstr("clip")));
+  EXPECT_THAT([&] { job->LoadFromFile(Dir.File("none.RipJob")); },
+              ThrowsMessage<TError>(HasSubstr("none.RipJob")));
+  EXPECT_THROW(job->LoadFromFile(""), TError);
 }
 
 TEST_F(RipJobTest, SpotFlagsSelectColoursByBitAndEverythingFrom255) {
@@ -147,7 +149,7 @@ TEST_F(RipJobTest, AnUnreadableDateMeansTheTimeOfLoading) {
                                      "[FullBounds]\r\nMaxX=1\r\nMaxY=1\r\n");
   auto job = MakeRef<TRipfileData>();
   const double before = NowDateTime();
-  ASSERT_TRUE(job->LoadFromFile(path));
+  job->LoadFromFile(path);
   EXPECT_GE(job->Date, before - 1.0 / 86400);
   EXPECT_LE(job->Date, NowDateTime() + 1.0 / 86400);
 }
