@@ -21,7 +21,11 @@ void LoadRasterLibrary(THPDJLIB& library, const std::string& folder) {
   std::string path = folder;
   if (!path.empty() && path.back() != '/') path += '/';
   path += kHPRasterLibraryFile;
-  if (!library.Load(path)) throw TError("Cant find: " + path);
+  try {
+    library.Load(path);
+  } catch (const TError&) {
+    throw TError("Cant find: " + path);
+  }
 }
 
 }  // namespace slabrip

@@ -1,5 +1,7 @@
 #include "hpraster/hp_library.h"
 
+#include "base/errors.h"
+
 #include <dlfcn.h>
 
 #include <filesystem>
@@ -24,25 +26,22 @@ void THPDJLIB::Unload() {
   static_cast<THPDJEntries&>(*this) = THPDJEntries{};
 }
 
-bool THPDJLIB::Load(const std::string& path) {
+void THPDJLIB::Load(const std::string& path) {
   Unload();
-  LoadError_.clear();
   std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) {
-    LoadError_ = "no such file";
-    return false;
-  }
+  if (!std::filesystem::is_regular_file(path, error)) throw TError(path + ": no such file");
   Module_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (Module_ == nullptr) {
     const char* text = dlerror();
-    LoadError_ = text != nullptr ? text : "the library does not load";
-    return false;
+    throw TError(text != nullptr ? std::string(text) : path + ": the library does not load");
   }
 #define SLABRIP_HPDRLGL_RESOLVE(name) Resolve(Module_, "HPDRLGL_" #name, name);
   SLABRIP_HPDRLGL_ENTRIES(SLABRIP_HPDRLGL_RESOLVE)
 #undef SLABRIP_HPDRLGL_RESOLVE
-  if (QueryLibraryInfo == nullptr) LoadError_ = "not an HP raster library (HPDRLGL_QueryLibraryInfo missing)";
-  return QueryLibraryInfo != nullptr;
+  if (QueryLibraryInfo == nullptr) {
+    Unload();
+    throw TError(path + ": not an HP raster library (HPDRLGL_QueryLibraryInfo missing)");
+  }
 }
 
 bool QueryPrinterInfo(const THPDJEntries& library, const std::string& modelId, HPDRLGL_PrinterInfo& info) {

@@ -38,18 +38,16 @@ class THPDJLIB : public THPDJEntries {
   THPDJLIB(const THPDJLIB&) = delete;
   THPDJLIB& operator=(const THPDJLIB&) = delete;
 
-  /// False when no file is at `path` or it does not load (no module is kept
-  /// then, and LoadError says why); otherwise resolves every entry point by
-  /// name and is true when HPDRLGL_QueryLibraryInfo was found.
-  bool Load(const std::string& path);
+  /// Loads the library and resolves every entry point by name. Throws TError
+  /// saying why when no file is at `path`, it does not load (no module is
+  /// kept then) or HPDRLGL_QueryLibraryInfo is missing.
+  void Load(const std::string& path);
   bool IsLoaded() const { return Module_ != nullptr; }
-  const std::string& LoadError() const { return LoadError_; }
 
  private:
   void Unload();
 
   void* Module_ = nullptr;
-  std::string LoadError_;
 };
 
 /// Asks the library about a printer model with a fresh record (zeroed, its

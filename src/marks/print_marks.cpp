@@ -87,7 +87,6 @@ void TPrintMarks::AddRect(double x, double y, double w, double h, const std::arr
 }
 
 void TPrintMarks::AddCropMarks(const TRectF& frame) {
-  Frame_ = frame;
   const double l = frame.MinX, t = frame.MinY, r = frame.MaxX, b = frame.MaxY;
   // White backings 1 mm thick, then the black lines 0.5 mm thick in the same places.
   for (const auto& [half, colour] : {std::pair{0.5, kMarkWhite}, std::pair{0.25, kMarkBlack}}) {
@@ -102,7 +101,6 @@ void TPrintMarks::AddCropMarks(const TRectF& frame) {
 }
 
 void TPrintMarks::AddText(const TRectF& frame, std::string_view text, bool above) {
-  Frame_ = frame;
   text = Capped(text, "text mark");
   const double y = above ? frame.MinY - 18 : frame.MaxY + 10;
   TTextOutline outline = TextOutline(text, kTextFamily, kTextEmSize, frame.MinX + 10.0, y);
@@ -125,7 +123,6 @@ std::string_view TPrintMarks::Capped(std::string_view text, std::string_view wha
 }
 
 void TPrintMarks::AddRegistrationTargets(const TRectF& frame) {
-  Frame_ = frame;
   for (const auto& [x, y] : {std::pair<double, double>{frame.MinX, frame.MinY}, {frame.MaxX, frame.MinY},
                              {frame.MinX, frame.MaxY}, {frame.MaxX, frame.MaxY}}) {
     AddRect(x - 10, y - 0.5, 20, 1, kMarkWhite);
@@ -140,7 +137,6 @@ void TPrintMarks::AddRegistrationTargets(const TRectF& frame) {
 }
 
 void TPrintMarks::AddRegistrationSquares(const TRectF& frame) {
-  Frame_ = frame;
   for (const auto& [x, y] : {std::pair<double, double>{frame.MinX, frame.MinY}, {frame.MaxX, frame.MinY},
                              {frame.MinX, frame.MaxY}, {frame.MaxX, frame.MaxY}}) {
     AddRect(x - 4, y - 4, 8, 8, kMarkWhite);
@@ -149,7 +145,6 @@ void TPrintMarks::AddRegistrationSquares(const TRectF& frame) {
 }
 
 void TPrintMarks::AddCommandMarks(const TRectF& frame, std::string_view command) {
-  Frame_ = frame;
   command = Capped(command, "mark command");
   if (!(frame.MaxX > frame.MinX && frame.MaxY > frame.MinY)) return;
   const std::string angle = FirstPart(command, '<', '>');

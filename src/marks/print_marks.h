@@ -52,7 +52,6 @@ public:
   void AddCommandMarks(const TRectF& frame, std::string_view command);
 
   int Count() const { return static_cast<int>(Marks_.Count()); }
-  const TRectF& Frame() const { return Frame_; }
   /// What the marks leave out of what they were asked for: a text without a
   /// font to set it in, a text or command cut to kMaxTextLength.
   const std::vector<std::string>& Problems() const { return Problems_; }
@@ -68,7 +67,6 @@ private:
   std::string_view Capped(std::string_view text, std::string_view what);
 
   TReleaseList<TPrintMark> Marks_;
-  TRectF Frame_;
   std::vector<std::string> Problems_;
 };
 
