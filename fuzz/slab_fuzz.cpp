@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/date_time.h"
+#include "base/errors.h"
 #include "base/ini_file.h"
 #include "jobs/rip_slab.h"
 
@@ -48,7 +49,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   auto job = MakeRef<TRipfileData>();
-  if (job->LoadFromFile(folder + "/job.RipJob")) (void)job->IsSpotColour(job->SpotMask.SpotCount);
+  try {
+    job->LoadFromFile(folder + "/job.RipJob");
+    (void)job->IsSpotColour(job->SpotMask.SpotCount);
+  } catch (const TError&) {
+    // a job file that does not load says why; nothing more to read from it
+  }
 
   auto slab = MakeRef<TRipSlab>();
   if (slab->LoadFromFile(slabPath)) {
