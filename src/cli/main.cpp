@@ -82,6 +82,11 @@ int main(int argc, char** argv) {
   printCommand->add_option("SLAB", print.Slab, "The .RipSlab file")->required();
   printCommand->add_option("--test-output", print.TestOutput, "Write the printer data into this .prn file");
   AddBandRowsOption(*printCommand, print.BandRows);
+  printCommand
+      ->add_option("--threads", print.Threads,
+                   "Threads for drawing and dithering; the printer data is the same for any number "
+                   "(default: the cores this process may use)")
+      ->check(CLI::Range(1, 256));
   printCommand->add_flag("--force", print.Force,
                           "Print even when the slab would not print as laid out (a job, document or image missing)");
   print.Settings.AddTo(*printCommand);

@@ -49,6 +49,7 @@ int RunPrint(const TDriverEnvironment& environment, const TPrintCommandOptions& 
   driver.Controls.TestOutput = !options.TestOutput.empty();
   if (driver.Controls.TestOutput) driver.Controls.TestOutputFile = options.TestOutput;
   driver.Controls.BandRows = options.BandRows;
+  driver.Controls.Threads = options.Threads;
 
   driver.PrintNow();
   const TPrintOutcome& run = driver.LastPrint();

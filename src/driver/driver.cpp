@@ -201,7 +201,8 @@ void TDriver::PrintNow() {
                  .TestOutput = Controls.TestOutput,
                  .TestOutputFile = Controls.TestOutputFile,
                  .DataFolder = Env_.DataFolder,
-                 .BandRows = Controls.BandRows},
+                 .BandRows = Controls.BandRows,
+                 .Threads = Controls.Threads},
                 *this);
   Printing_ = &run;
   LastPrint_ = run.Run();

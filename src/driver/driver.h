@@ -47,6 +47,7 @@ struct TDriverControls {
   bool TestOutput = false;
   std::string TestOutputFile;  // hptest.prn in the print-jobs folder, else beside the slab
   std::int32_t BandRows = 0;   // rows per band, 0 for the engine's rule (a diagnostic of the command line)
+  int Threads = 0;             // print threads, 0 for the cores the process may use
 };
 
 /// What the window shows besides the controls.

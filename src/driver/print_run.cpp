@@ -1,5 +1,7 @@
 #include "driver/print_run.h"
 
+#include "driver/row_pipeline.h"
+
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -186,30 +188,30 @@ std::unique_ptr<TOutputSink> TPrintRun::OpenOutput() {
 }
 
 bool TPrintRun::PrintRows(THPRasterJob& job, TPrintOutcome& outcome) {
-  TInkRowEx& row = *Engine_.InkRow();
-  THPRasterJob::ConfigurePlanes(row);
+  THPRasterJob::ConfigurePlanes(*Engine_.InkRow());
   auto deadline = TClock::now() + kReportInterval;
-  const std::int32_t renderHeight = Slab_->RenderHeight;
-  for (std::int32_t y = 0; y < renderHeight; ++y) {
-    Listener_.ProcessEvents();
-    if (AbortRequested_) return false;
-    Engine_.PrepareRow(y);
-    const auto [first, last] = PrinterRows(y, renderHeight, Slab_->RipHeight);
-    for (std::int32_t j = first; j <= last; ++j) {
-      row.ExpandDitherPack(j);
-      try {
-        job.SendRow(row);
-      } catch (const TError& e) {
-        throw TError(fmt::format("{}: printing stopped at printer row {} of {}: {}", Slab_->FileName, j,
-                                 Slab_->RipHeight, e.what()));
+  TRowPipeline rows(Engine_, Slab_->RipHeight, THPRasterJob::kPlaneCount,
+                    Options_.Threads > 0 ? Options_.Threads : UsableCores());
+  std::int32_t renderRow = -1;
+  TRowPipeline::TRow row;
+  while (rows.Next(row)) {
+    if (row.RenderRow != renderRow) {
+      renderRow = row.RenderRow;
+      Listener_.ProcessEvents();
+      if (AbortRequested_) return false;
+      if (TClock::now() > deadline) {
+        Report(TProgressRecord::kRunning);
+        deadline = TClock::now() + kReportInterval;
       }
-      Slab_->RipCurrRow = j;
-      ++outcome.RowsSent;
     }
-    if (TClock::now() > deadline) {
-      Report(TProgressRecord::kRunning);
-      deadline = TClock::now() + kReportInterval;
+    try {
+      job.SendPlanes(row.Planes);
+    } catch (const TError& e) {
+      throw TError(fmt::format("{}: printing stopped at printer row {} of {}: {}", Slab_->FileName,
+                               row.PrinterRow, Slab_->RipHeight, e.what()));
     }
+    Slab_->RipCurrRow = row.PrinterRow;
+    ++outcome.RowsSent;
   }
   return true;
 }

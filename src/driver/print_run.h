@@ -25,6 +25,9 @@ struct TPrintOptions {
   std::string DataFolder;
   /// Rows per band; 0 for the engine's own rule.
   std::int32_t BandRows = 0;
+  /// 1: every stage on the calling thread; more: drawing and dithering on
+  /// threads of their own; 0: UsableCores. The printer data is the same.
+  int Threads = 0;
 };
 
 /// How far a print is, as reported at the start, about once a second and at the end.

@@ -181,15 +181,16 @@ void THPRasterJob::ConfigurePlanes(TInkRowEx& row) {
 
 void THPRasterJob::SendRow(const TInkRowEx& row) {
   if (JobHandle_ == nullptr) return;
-  const std::size_t rowBytes = static_cast<std::size_t>(row.RowBytes());
   // Four-ink rows leave the light planes zero: the library reads all declared planes.
-  RowBuffer_.resize(kPlaneCount * rowBytes);
-  const std::size_t planes = static_cast<std::size_t>(std::min(row.ChannelCount(), kPlaneCount));
-  for (std::size_t i = 0; i < planes; ++i)
-    std::memcpy(RowBuffer_.data() + i * rowBytes, row.OutputChannel(static_cast<int>(i))->PackedBytes(), rowBytes);
-  std::fill(RowBuffer_.begin() + static_cast<std::ptrdiff_t>(planes * rowBytes), RowBuffer_.end(), 0);
+  RowBuffer_.resize(kPlaneCount * static_cast<std::size_t>(row.RowBytes()));
+  row.CopyPlanes(RowBuffer_.data(), kPlaneCount);
+  SendPlanes(RowBuffer_.data());
+}
+
+void THPRasterJob::SendPlanes(const std::uint8_t* planes) {
+  if (JobHandle_ == nullptr) return;
   const std::int32_t result =
-      Lib_.RasterRow != nullptr ? Lib_.RasterRow(JobHandle_, RowBuffer_.data()) : HPDRLGL_GENERAL_ERROR;
+      Lib_.RasterRow != nullptr ? Lib_.RasterRow(JobHandle_, planes) : HPDRLGL_GENERAL_ERROR;
   if (result == 0) return;
   if (DeliveryError_) std::rethrow_exception(DeliveryError_);
   throw TError("the HP raster library refused the row: " + ResultText(result));

@@ -56,6 +56,9 @@ class THPRasterJob {
   /// ExpandDitherPack). Throws TError when the library refuses it, with the
   /// delivery's own error when the printer data could not be kept.
   void SendRow(const TInkRowEx& row);
+  /// The same for a row already in plane order: kPlaneCount planes of the
+  /// row's bytes each, the unused ones zero.
+  void SendPlanes(const std::uint8_t* planes);
   /// Ends raster, page and job when a job was started, also after a failure.
   /// A failed end call throws: the delivery's error when the last data could
   /// not be kept, "Assertion failure" for a call out of order, else a TError

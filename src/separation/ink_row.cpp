@@ -1,9 +1,9 @@
 #include "separation/ink_row.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "base/rounding.h"
-#include "separation/dither_kernel.h"
 
 namespace slabrip {
 
@@ -73,17 +73,22 @@ bool TInkRowEx::CanFuse() const {
   return true;
 }
 
+TDitherJob TInkRowEx::FusedJob(const TInkVector* input, int row) {
+  TDitherJob job;
+  job.Input = input;
+  job.ColumnEnds = ColumnEnds_.data();
+  job.InputWidth = Input_.size();
+  job.Width = static_cast<std::size_t>(OutputWidth_);
+  job.Errors = Errors_.data();
+  job.Tables = &LevelTables(TwoBit);
+  job.TwoBit = TwoBit;
+  job.Row = row;
+  return job;
+}
+
 void TInkRowEx::ExpandDitherPack(int row) {
   if (CanFuse()) {
-    TDitherJob job;
-    job.Input = Input_.data();
-    job.ColumnEnds = ColumnEnds_.data();
-    job.InputWidth = Input_.size();
-    job.Width = static_cast<std::size_t>(OutputWidth_);
-    job.Errors = Errors_.data();
-    job.Tables = &LevelTables(TwoBit);
-    job.TwoBit = TwoBit;
-    job.Row = row;
+    TDitherJob job = FusedJob(Input_.data(), row);
     for (const auto& channel : Channels_) job.Out[channel->Index] = channel->PackedBytes();
     RunDitherJob(job);
     return;
@@ -91,6 +96,26 @@ void TInkRowEx::ExpandDitherPack(int row) {
   Expand();
   DitherAll(row);
   for (const auto& channel : Channels_) channel->Pack(RowBytes_);
+}
+
+void TInkRowEx::DitherPackPlanes(const TInkVector* input, int row, std::uint8_t* planes, int planeCount) {
+  TDitherJob job = FusedJob(input, row);
+  const auto count = std::min(OutputChannels_.size(), static_cast<std::size_t>(std::max(planeCount, 0)));
+  for (std::size_t i = 0; i < count; ++i)
+    job.Out[OutputChannels_[i]->Index] = planes + i * static_cast<std::size_t>(RowBytes_);
+  RunDitherJob(job);
+}
+
+void TInkRowEx::CopyPlanes(std::uint8_t* planes, int planeCount) const {
+  const auto rowBytes = static_cast<std::size_t>(RowBytes_);
+  const auto count = static_cast<std::size_t>(std::max(planeCount, 0));
+  for (std::size_t i = 0; i < count; ++i) {
+    std::uint8_t* plane = planes + i * rowBytes;
+    if (i < OutputChannels_.size())
+      std::memcpy(plane, OutputChannels_[i]->PackedBytes(), rowBytes);
+    else
+      std::memset(plane, 0, rowBytes);
+  }
 }
 
 TRef<TInkChannelEx> TInkRowEx::OutputChannel(int i) const {

@@ -6,6 +6,7 @@
 
 #include "base/ref_obj.h"
 #include "colour/ink_vector.h"
+#include "separation/dither_kernel.h"
 #include "separation/ink_channel.h"
 
 namespace slabrip {
@@ -36,6 +37,15 @@ class TInkRowEx : public TRefObj {
   /// Whether ExpandDitherPack takes the one-pass kernel: every channel has
   /// the standard ditherer on the row's shared errors.
   bool CanFuse() const;
+  /// The one-pass kernel (CanFuse) over `input`, InputWidth vectors, as
+  /// printer row `row`: output channel i is packed into planes + i * RowBytes
+  /// for i < planeCount. The error rows carry on as with ExpandDitherPack, and
+  /// Input and the channels' own bytes are not touched, so another thread may
+  /// fill Input meanwhile.
+  void DitherPackPlanes(const TInkVector* input, int row, std::uint8_t* planes, int planeCount);
+  /// The packed bytes of the output channels into planes + i * RowBytes for
+  /// i < planeCount, in output order; planes with no channel are zeroed.
+  void CopyPlanes(std::uint8_t* planes, int planeCount) const;
 
   int ChannelCount() const { return static_cast<int>(Channels_.Count()); }
   TRef<TInkChannelEx> Channel(int i) const { return Channels_.Item(i); }
@@ -64,6 +74,8 @@ class TInkRowEx : public TRefObj {
   std::vector<std::int32_t> ColumnEnds_;
   // Error entries of all lanes, column by column: lane i of entry x is channel i's Errors[x].
   std::vector<TInkVector> Errors_;
+
+  TDitherJob FusedJob(const TInkVector* input, int row);
 };
 
 }  // namespace slabrip

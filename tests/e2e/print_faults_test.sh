@@ -5,7 +5,7 @@
 # a row the raster library refuses. Each must end in words that name the
 # cause, a non-zero exit, the status in the slab and in the last progress
 # record, and the operator's earlier print file intact. The demo also prints
-# the same bytes whatever the band height.
+# the same bytes whatever the band height and the thread count.
 set -euo pipefail
 # shellcheck source=print_lib.sh
 . "$(dirname "$0")/print_lib.sh"
@@ -139,12 +139,15 @@ last_record 7 7087/7087
 tail -1 "$work/records" | grep -q " bytes=$size sent=$size$" || fail "silent host, counts: $(cat "$work/records")"
 cmp -s "$work/nohost.prn" "$work/silent.prn" || fail "a silent host changed the printer data"
 
-# The same bytes whatever the band height.
+# The same bytes whatever the band height and the number of threads (by
+# default as many as there are cores).
 for rows in 16 97; do
-  slab=$(copy_demo "band$rows")
-  print "$slab" --test-output "$work/band$rows.prn" --band-rows "$rows" >/dev/null 2>"$work/err" ||
-    fail "band rows $rows: $(cat "$work/err")"
-  cmp -s "$work/nohost.prn" "$work/band$rows.prn" || fail "$rows-row bands print other bytes"
+  for threads in 1 3; do
+    slab=$(copy_demo "band$rows-$threads")
+    print "$slab" --test-output "$work/band.prn" --band-rows "$rows" --threads "$threads" >/dev/null 2>"$work/err" ||
+      fail "band rows $rows, $threads threads: $(cat "$work/err")"
+    cmp -s "$work/nohost.prn" "$work/band.prn" || fail "$rows-row bands on $threads threads print other bytes"
+  done
 done
 
 # SIGTERM in the middle of the print: status 8, said, the earlier file kept
