@@ -4,6 +4,11 @@ if(SLABRIP_SANITIZE)
   add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()
 
+if(SLABRIP_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 # libFuzzer coverage for every library, so the fuzz targets see inside them.
 if(SLABRIP_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")

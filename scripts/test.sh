@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the release tree (g++), the sanitizer
-# tree (clang, AddressSanitizer + UndefinedBehaviorSanitizer) and a timed run
-# of every fuzz target. SLABRIP_FUZZ_SECONDS sets the fuzzing time per target.
+# tree (clang, AddressSanitizer + UndefinedBehaviorSanitizer), the threaded
+# print under ThreadSanitizer and a timed run of every fuzz target. SLABRIP_FUZZ_SECONDS sets the fuzzing time per target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -14,5 +14,21 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DSLABRIP_WERROR=
   -DSLABRIP_SANITIZE=ON -DSLABRIP_FUZZ=ON -DSLABRIP_BENCH=OFF >/dev/null
 cmake --build build-asan
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+# The threaded print pipeline under ThreadSanitizer: the driver's tests, which
+# print on the default thread count, and the demo printed on three threads.
+cmake -S . -B build-tsan -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DSLABRIP_WERROR=ON \
+  -DSLABRIP_TSAN=ON -DSLABRIP_BENCH=OFF >/dev/null
+cmake --build build-tsan --target driver_tests slabrip hpldrlgl demo
+export TSAN_OPTIONS=halt_on_error=1
+build-tsan/bin/driver_tests
+demo=build-tsan/demo-print
+rm -rf "$demo"
+cp -r build-tsan/examples/demo "$demo"
+for threads in 3 1; do
+  build-tsan/bin/slabrip --media-settings "$demo/media.ini" print "$demo/40E42ACCBAD66E1E.RipSlab" \
+    --test-output "$demo/threads-$threads.prn" --threads "$threads" >/dev/null
+done
+cmp "$demo/threads-3.prn" "$demo/threads-1.prn"
 
 scripts/fuzz.sh build-asan "${SLABRIP_FUZZ_SECONDS:-60}"
