@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "base/errors.h"
 #include "base/file_paths.h"
 #include "jobs/rip_job_pos.h"
 #include "tools/demo_artwork.h"
@@ -12,35 +13,58 @@
 namespace slabrip {
 namespace {
 
-// The mural's frame in millimetres, placed at half size.
+// The mural's frame in millimetres, tiled at half size.
 constexpr float kMuralWidth = 800, kMuralHeight = 600, kScale = 0.5f;
+
+struct TArtwork {
+  std::vector<std::uint8_t> Document;
+  float Width = 0, Height = 0;  // its frame in millimetres
+};
+
+TArtwork ArtworkOf(const std::string& kind) {
+  if (kind == "mural") return {MuralDocument(), kMuralWidth, kMuralHeight};
+  if (kind == "poster") return {PosterDocument(), kBenchPageWidth, kBenchPageHeight};
+  if (kind == "photo") return {PhotoDocument(), kBenchPageWidth, kBenchPageHeight};
+  if (kind == "shapes") return {ShapesDocument(100'000), kBenchPageWidth, kBenchPageHeight};
+  if (kind == "illustration") return {HoursDocument(), 400, 100};
+  throw TError("no such banner kind: " + kind);
+}
 
 void Write(const std::string& path, std::string_view bytes) { WriteFileAtomically(path, bytes); }
 
 int Pixels(int mm, int dpi) { return static_cast<int>(std::lround(mm / 25.4 * dpi)); }
 
+std::string Placement(int index, const TRectF& bounds, float scaleX, float scaleY) {
+  TRipJobPos pos;
+  pos.SetJobIndex(0);
+  pos.SetPlacedBounds(bounds);
+  pos.SetTransform({bounds.MinX, bounds.MinY, scaleX, 0, 0, scaleY});
+  return fmt::format("Pos{:03}={}\r\n", index, pos.ToHex());
+}
+
 }  // namespace
 
 std::string WriteBannerSlab(const std::string& folder, const TBannerSlab& banner) {
   const std::string dir = folder + "/";
-  const std::vector<std::uint8_t> mural = MuralDocument();
-  Write(dir + "Mural.cmf", std::string_view(reinterpret_cast<const char*>(mural.data()), mural.size()));
-  Write(dir + "Banner.RipJob", fmt::format("[Job]\r\nSrcFile=C:\\Jobs\\Mural.cmf\r\nJobName=Mural\r\n"
+  const TArtwork art = ArtworkOf(banner.Kind);
+  Write(dir + "Art.cmf",
+        std::string_view(reinterpret_cast<const char*>(art.Document.data()), art.Document.size()));
+  Write(dir + "Banner.RipJob", fmt::format("[Job]\r\nSrcFile=C:\\Jobs\\Art.cmf\r\nJobName={}\r\n"
                                            "[FullBounds]\r\nMaxX={}\r\nMaxY={}\r\n",
-                                           kMuralWidth, kMuralHeight));
+                                           banner.Kind, art.Width, art.Height));
   std::filesystem::copy_file(banner.Profile, dir + "Printer.icc", std::filesystem::copy_options::overwrite_existing);
 
   std::string placements;
   int count = 0;
-  const float tileW = kMuralWidth * kScale, tileH = kMuralHeight * kScale;
-  for (float y = 0; y + tileH <= static_cast<float>(banner.LengthMm); y += tileH)
-    for (float x = 0; x + tileW <= static_cast<float>(banner.WidthMm); x += tileW) {
-      TRipJobPos pos;
-      pos.SetJobIndex(0);
-      pos.SetPlacedBounds({x, y, x + tileW, y + tileH});
-      pos.SetTransform({x, y, kScale, 0, 0, kScale});
-      placements += fmt::format("Pos{:03}={}\r\n", count++, pos.ToHex());
-    }
+  const auto width = static_cast<float>(banner.WidthMm), length = static_cast<float>(banner.LengthMm);
+  if (banner.Kind == "mural") {
+    const float tileW = kMuralWidth * kScale, tileH = kMuralHeight * kScale;
+    for (float y = 0; y + tileH <= length; y += tileH)
+      for (float x = 0; x + tileW <= width; x += tileW)
+        placements += Placement(count++, {x, y, x + tileW, y + tileH}, kScale, kScale);
+  } else {
+    placements += Placement(count++, {0, 0, width, length}, width / art.Width, length / art.Height);
+  }
   const std::string slab = fmt::format(
       "[Info]\r\nPrinter=C:\\ProgramData\\OrvenexCorp\\Quillar\\RIP\\Drivers\\HP Latex 570.qlDrv\r\n"
       "MediaWidth={0}\r\nMediaHeight={1}\r\nXDPI={2}\r\nYDpi={2}\r\nRenderDPI={3}\r\n"

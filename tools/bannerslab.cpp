@@ -1,5 +1,5 @@
-// bannerslab: writes a long banner slab (the mural tiled over the media) for
-// measuring rendering and printing at full size.
+// bannerslab: writes a banner slab (the mural tiled over the media, or one
+// benchmark artwork over it) for measuring rendering and printing at full size.
 #include <CLI/CLI.hpp>
 #include <iostream>
 
@@ -17,6 +17,10 @@ int main(int argc, char** argv) {
   app.add_option("--length-mm", banner.LengthMm, "Media length")->capture_default_str()->check(CLI::Range(100, 100000));
   app.add_option("--render-dpi", banner.RenderDpi, "Render resolution")->capture_default_str()->check(CLI::Range(10, 1200));
   app.add_option("--dpi", banner.PrinterDpi, "Printer resolution")->capture_default_str()->check(CLI::Range(10, 2400));
+  app.add_option("--kind", banner.Kind, "Artwork: mural (tiled), poster, photo, shapes or illustration")
+      ->capture_default_str()
+      ->check(CLI::IsMember(
+          std::vector<std::string>(std::begin(slabrip::kBannerKinds), std::end(slabrip::kBannerKinds))));
   CLI11_PARSE(app, argc, argv);
   try {
     std::cout << slabrip::WriteBannerSlab(folder, banner) << '\n';

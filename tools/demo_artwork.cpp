@@ -317,4 +317,62 @@ std::vector<std::uint8_t> SamplerDocument() {
   return doc.Build();
 }
 
+std::vector<std::uint8_t> PosterDocument() {
+  TcmfBuilder doc;
+  doc.SetInfo("Poster");
+  const TRectF page{0, 0, kBenchPageWidth, kBenchPageHeight};
+  const int root = doc.AddGroup(-1, GroupOver(page));
+  doc.AddGeometry(root, Filled(Direct(0xF4E9D8), page),
+                  TCurveBuilder().Rectangle(0, 0, 1000, 500).Build().get());
+  doc.AddGeometry(root, Filled(Direct(0x1D3557), {0, 0, 1000, 120}),
+                  TCurveBuilder().Rectangle(0, 0, 1000, 120).Build().get());
+  doc.AddGeometry(root, Filled(Direct(0xE63946), {600, 150, 900, 450}),
+                  TCurveBuilder().Ellipse(750, 300, 150, 150).Build().get());
+  doc.AddGeometry(root, Filled(Direct(0x2A9D8F), {0, 440, 1000, 500}),
+                  TCurveBuilder().Rectangle(0, 440, 1000, 500).Build().get());
+  // Lines of text as bars.
+  for (int line = 0; line < 8; ++line) {
+    const float y = 160.0f + 32.0f * static_cast<float>(line);
+    const float right = line % 3 == 2 ? 420.0f : 540.0f;
+    doc.AddGeometry(root, Filled(Direct(0x264653), {60, y, right, y + 18}),
+                    TCurveBuilder().Rectangle(60, y, right, y + 18).Build().get());
+  }
+  return doc.Build();
+}
+
+std::vector<std::uint8_t> PhotoDocument() {
+  TcmfBuilder doc;
+  doc.SetInfo("Photo");
+  const TRectF page{0, 0, kBenchPageWidth, kBenchPageHeight};
+  const int root = doc.AddGroup(-1, GroupOver(page));
+  const TBitmap32 photo = PhotoLikeBitmap(3000, 1500, 21);
+  doc.AddImage(root, Filled(kNoFill, page),
+               {TPointF{0, 0}, TPointF{kBenchPageWidth, 0}, TPointF{0, kBenchPageHeight}},
+               *TCurveBuilder().Rectangle(0, 0, kBenchPageWidth, kBenchPageHeight).Build(), photo,
+               TImageStorage::kCompressed, EncodeJpeg(photo, 90));
+  return doc.Build();
+}
+
+std::vector<std::uint8_t> ShapesDocument(int count) {
+  TcmfBuilder doc;
+  doc.SetInfo("Shapes");
+  const TRectF page{0, 0, kBenchPageWidth, kBenchPageHeight};
+  const int root = doc.AddGroup(-1, GroupOver(page));
+  // A grid with the page's proportions holding `count` cells.
+  const int columns = std::max(1, static_cast<int>(std::ceil(std::sqrt(2.0 * count))));
+  const float cell = kBenchPageWidth / static_cast<float>(columns);
+  std::mt19937 random(5);
+  for (int i = 0; i < count; ++i) {
+    const float x = cell * static_cast<float>(i % columns), y = cell * static_cast<float>(i / columns);
+    const TRectF box{x + cell * 0.1f, y + cell * 0.1f, x + cell * 0.9f, y + cell * 0.9f};
+    TCurveBuilder shape;
+    if (i % 2 == 0)
+      shape.Ellipse(x + cell / 2, y + cell / 2, cell * 0.4f, cell * 0.4f);
+    else
+      shape.Rectangle(box.MinX, box.MinY, box.MaxX, box.MaxY);
+    doc.AddGeometry(root, Filled(Direct(random() & 0xFFFFFF), box), shape.Build().get());
+  }
+  return doc.Build();
+}
+
 }  // namespace slabrip

@@ -28,4 +28,12 @@ std::vector<std::uint8_t> SampleTextureBody();
 /// One of every record kind the reader reads.
 std::vector<std::uint8_t> SamplerDocument();
 
+/// The print benchmarks' artwork, each on a kBenchPageWidth x kBenchPageHeight mm page. "Poster": flat
+/// fills, a disc and bars of text; "Photo": one picture over the whole page.
+inline constexpr float kBenchPageWidth = 1000, kBenchPageHeight = 500;
+std::vector<std::uint8_t> PosterDocument();
+std::vector<std::uint8_t> PhotoDocument();
+/// `count` small discs and squares of many colours in rows over the page.
+std::vector<std::uint8_t> ShapesDocument(int count);
+
 }  // namespace slabrip

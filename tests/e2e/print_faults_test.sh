@@ -149,6 +149,16 @@ for rows in 16 97; do
     cmp -s "$work/nohost.prn" "$work/band.prn" || fail "$rows-row bands on $threads threads print other bytes"
   done
 done
+# And a generated photo slab, its picture drawn in strips across the bands.
+mkdir "$work/photo"
+slab=$("$bannerslab" "$work/photo" --profile "$profile" --kind photo --width-mm 300 --length-mm 150 \
+  --render-dpi 150 --dpi 300)
+for threads in 1 3; do
+  "$slabrip" --icc-dir "$work/photo" --drivers-dir "$demo/Drivers" --media-settings "$work/media.ini" print "$slab" \
+    --test-output "$work/photo-$threads.prn" --threads "$threads" --band-rows $((threads * 40)) >/dev/null 2>"$work/err" ||
+    fail "photo slab on $threads threads: $(cat "$work/err")"
+done
+cmp -s "$work/photo-1.prn" "$work/photo-3.prn" || fail "the photo slab prints other bytes on 3 threads"
 
 # SIGTERM in the middle of the print: status 8, said, the earlier file kept
 # (a script's background jobs ignore SIGINT).
