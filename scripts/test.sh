@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: the release tree (g++), the sanitizer
+# Sets up, builds and runs every test: the release tree (g++), once more with
+# SLABRIP_NOSIMD=1 (the scalar reference kernels), the sanitizer
 # tree (clang, AddressSanitizer + UndefinedBehaviorSanitizer), the threaded
 # print under ThreadSanitizer and a timed run of every fuzz target. SLABRIP_FUZZ_SECONDS sets the fuzzing time per target.
 set -euo pipefail
@@ -9,6 +10,8 @@ jobs=$(nproc)
 
 scripts/build.sh
 ctest --test-dir build --output-on-failure -j"$jobs"
+# Again with the scalar reference kernels in place of the SIMD ones: the same results.
+SLABRIP_NOSIMD=1 ctest --test-dir build --output-on-failure -j"$jobs"
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DSLABRIP_WERROR=ON \
   -DSLABRIP_SANITIZE=ON -DSLABRIP_FUZZ=ON -DSLABRIP_BENCH=OFF >/dev/null

@@ -25,7 +25,18 @@ struct TDitherJob {
   int Row = 0;                         // even: left to right, odd: right to left
 };
 
-/// Runs the job (SSE2, part of every x86-64, the one target).
-void RunDitherJob(const TDitherJob& job);
+/// The kernel each machine runs, chosen once at start-up: SSE2 (part of
+/// every x86-64), or the scalar reference when SLABRIP_NOSIMD=1 is set.
+struct TDitherKernel {
+  const char* Name;
+  void (*Run)(const TDitherJob& job);
+};
+const TDitherKernel& ChosenDitherKernel();
+
+void RunDitherJobSse2(const TDitherJob& job);
+void RunDitherJobScalar(const TDitherJob& job);
+
+/// Runs the job with the chosen kernel.
+inline void RunDitherJob(const TDitherJob& job) { ChosenDitherKernel().Run(job); }
 
 }  // namespace slabrip

@@ -117,6 +117,6 @@ class TKernel {
 
 }  // namespace
 
-void RunDitherJob(const TDitherJob& job) { TKernel(job).Run(); }
+void RunDitherJobSse2(const TDitherJob& job) { TKernel(job).Run(); }
 
 }  // namespace slabrip

@@ -212,5 +212,54 @@ TEST(ErrorDiffusion, TheFusedPassEqualsTheSteps) {
   ExpectFusedMatchesSteps(377, 1030, true, 99);
 }
 
+// Both kernels on the same rows, the output planes at odd addresses between
+// guard bytes and two lanes without a plane: the same bytes and error rows,
+// and nothing written outside a plane.
+TEST(DitherKernels, TheSimdKernelEqualsTheScalarReference) {
+  constexpr std::uint8_t kGuard = 0xA5;
+  std::mt19937 random(3);
+  for (const bool twoBit : {true, false})
+    for (std::size_t width = 1; width <= 130; ++width) {
+      const std::size_t inputWidth = 1 + random() % (2 * width);
+      std::vector<TInkVector> input(inputWidth);
+      std::vector<std::int32_t> ends(inputWidth);
+      for (std::size_t i = 0; i < inputWidth; ++i) {
+        for (auto& v : input[i].Lane)
+          v = static_cast<std::int16_t>(random() % 3 == 0 ? 32767 : random() % 32768);
+        ends[i] = static_cast<std::int32_t>(width * (i + 1) / inputWidth);
+      }
+      std::vector<TInkVector> simdErrors(width + 2), scalarErrors;
+      for (auto& e : simdErrors)
+        for (auto& v : e.Lane) v = static_cast<std::int16_t>(static_cast<int>(random() % 20001) - 10000);
+      scalarErrors = simdErrors;
+      const std::size_t rowBytes = twoBit ? (width + 3) / 4 : (width + 7) / 8, stride = rowBytes + 3;
+      std::vector<std::uint8_t> simdOut(8 * stride + 1, kGuard), scalarOut = simdOut;
+      for (int row = 0; row < 4; ++row) {
+        TDitherJob job{.Input = input.data(),
+                       .ColumnEnds = ends.data(),
+                       .InputWidth = inputWidth,
+                       .Width = width,
+                       .Tables = &LevelTables(twoBit),
+                       .TwoBit = twoBit,
+                       .Row = row};
+        job.Errors = simdErrors.data();
+        for (std::size_t lane = 0; lane < 6; ++lane) job.Out[lane] = simdOut.data() + 1 + lane * stride;
+        RunDitherJobSse2(job);
+        job.Errors = scalarErrors.data();
+        for (std::size_t lane = 0; lane < 6; ++lane) job.Out[lane] = scalarOut.data() + 1 + lane * stride;
+        RunDitherJobScalar(job);
+        ASSERT_EQ(simdOut, scalarOut) << "width " << width << " input " << inputWidth << " row " << row;
+        for (std::size_t x = 0; x < width + 2; ++x)
+          ASSERT_EQ(simdErrors[x].Lane, scalarErrors[x].Lane) << "width " << width << " error " << x;
+      }
+      for (std::size_t at = 0; at < simdOut.size(); ++at) {
+        const bool inPlane = at >= 1 && (at - 1) / stride < 6 && (at - 1) % stride < rowBytes;
+        if (!inPlane) {
+          ASSERT_EQ(simdOut[at], kGuard) << "width " << width << " byte " << at;
+        }
+      }
+    }
+}
+
 }  // namespace
 }  // namespace slabrip
