@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the release tree (g++), once more with
-# SLABRIP_NOSIMD=1 (the scalar reference kernels), the sanitizer
-# tree (clang, AddressSanitizer + UndefinedBehaviorSanitizer), the threaded
-# print under ThreadSanitizer and a timed run of every fuzz target. SLABRIP_FUZZ_SECONDS sets the fuzzing time per target.
+# SLABRIP_NOSIMD=1 (the scalar reference kernels), the sanitizer tree (clang,
+# AddressSanitizer + UndefinedBehaviorSanitizer), the threaded print under
+# ThreadSanitizer and a timed run of every fuzz target. SLABRIP_FUZZ_SECONDS
+# sets the fuzzing time per target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
