@@ -66,7 +66,7 @@ std::string WriteBannerSlab(const std::string& folder, const TBannerSlab& banner
     placements += Placement(count++, {0, 0, width, length}, width / art.Width, length / art.Height);
   }
   const std::string slab = fmt::format(
-      "[Info]\r\nPrinter=C:\\ProgramData\\OrvenexCorp\\Quillar\\RIP\\Drivers\\HP Latex 570.qlDrv\r\n"
+      "[Info]\r\nPrinter=C:\\ProgramData\\OrvenexCorp\\Quillar\\RIP\\Drivers\\{10}.qlDrv\r\n"
       "MediaWidth={0}\r\nMediaHeight={1}\r\nXDPI={2}\r\nYDpi={2}\r\nRenderDPI={3}\r\n"
       "RipWidth={4}\r\nRipHeight={5}\r\nRenderWidth={6}\r\nRenderHeight={7}\r\n"
       "[SnapShot_MediaPreset]\r\nIccProfile=Printer.icc\r\nIccIntent=1\r\nUseInkCurves=1\r\nInkLimit=280\r\n"
@@ -75,7 +75,8 @@ std::string WriteBannerSlab(const std::string& folder, const TBannerSlab& banner
       "[Jobs]\r\nJobCount=1\r\nJob000=C:\\Queue\\Banner.RipJob\r\n[RPA]\r\nCount={8}\r\n{9}",
       banner.WidthMm, banner.LengthMm, banner.PrinterDpi, banner.RenderDpi,
       Pixels(banner.WidthMm, banner.PrinterDpi), Pixels(banner.LengthMm, banner.PrinterDpi),
-      Pixels(banner.WidthMm, banner.RenderDpi), Pixels(banner.LengthMm, banner.RenderDpi), count, placements);
+      Pixels(banner.WidthMm, banner.RenderDpi), Pixels(banner.LengthMm, banner.RenderDpi), count, placements,
+      banner.Printer);
   const std::string path = dir + "Banner.RipSlab";
   Write(path, slab);
   return path;

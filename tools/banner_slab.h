@@ -17,6 +17,8 @@ struct TBannerSlab {
   /// (flat fills), "photo" (one picture), "shapes" (100,000 small shapes),
   /// "illustration" (gradients and textures).
   std::string Kind = "mural";
+  /// The printer description the slab names (PRINTER.qlDrv in the suite's Drivers folder).
+  std::string Printer = "HP Latex 570";
 };
 
 inline constexpr const char* kBannerKinds[] = {"mural", "poster", "photo", "shapes", "illustration"};

@@ -17,6 +17,8 @@ int main(int argc, char** argv) {
   app.add_option("--length-mm", banner.LengthMm, "Media length")->capture_default_str()->check(CLI::Range(100, 100000));
   app.add_option("--render-dpi", banner.RenderDpi, "Render resolution")->capture_default_str()->check(CLI::Range(10, 1200));
   app.add_option("--dpi", banner.PrinterDpi, "Printer resolution")->capture_default_str()->check(CLI::Range(10, 2400));
+  app.add_option("--printer", banner.Printer, "The printer description the slab names")
+      ->capture_default_str();
   app.add_option("--kind", banner.Kind, "Artwork: mural (tiled), poster, photo, shapes or illustration")
       ->capture_default_str()
       ->check(CLI::IsMember(
