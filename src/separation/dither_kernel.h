@@ -25,6 +25,16 @@ struct TDitherJob {
   int Row = 0;                         // even: left to right, odd: right to left
 };
 
+/// A kernel's pass over the row in the row's direction: even rows left to
+/// right, odd rows right to left.
+template <typename TPasses>
+void RunSerpentine(const TPasses& kernel, int row) {
+  if (row % 2 == 0)
+    kernel.LeftToRight();
+  else
+    kernel.RightToLeft();
+}
+
 /// The kernel each machine runs, chosen once at start-up: SSE2 (part of
 /// every x86-64), or the scalar reference when SLABRIP_NOSIMD=1 is set.
 struct TDitherKernel {

@@ -25,13 +25,6 @@ class TScalarKernel {
     }
   }
 
-  void Run() {
-    if (Job.Row % 2 == 0)
-      LeftToRight();
-    else
-      RightToLeft();
-  }
-
  private:
   std::int16_t Quantise(std::int16_t value, std::int16_t errorAbove, std::int16_t& carry) const {
     const auto v = static_cast<std::int16_t>(std::clamp(value + Wrap(errorAbove + carry), 0, 32767));
@@ -62,6 +55,7 @@ class TScalarKernel {
     }
   }
 
+ public:
   void LeftToRight() const {
     TLanes carry{}, acc{};
     std::size_t x = 0;
@@ -82,6 +76,7 @@ class TScalarKernel {
     }
   }
 
+ private:
   const TDitherJob& Job;
   const std::size_t Bits;
   const std::size_t PerByte;
@@ -91,6 +86,6 @@ class TScalarKernel {
 
 }  // namespace
 
-void RunDitherJobScalar(const TDitherJob& job) { TScalarKernel(job).Run(); }
+void RunDitherJobScalar(const TDitherJob& job) { RunSerpentine(TScalarKernel(job), job.Row); }
 
 }  // namespace slabrip

@@ -26,13 +26,6 @@ class TKernel {
     PerByte = 8 / Bits;
   }
 
-  void Run() {
-    if (Job.Row % 2 == 0)
-      LeftToRight();
-    else
-      RightToLeft();
-  }
-
  private:
   // One pixel: returns its level per lane and leaves the carry for the next.
   __m128i Quantise(__m128i value, __m128i errorAbove, __m128i& carry) const {
@@ -73,6 +66,7 @@ class TKernel {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(&Job.Input[i]));
   }
 
+ public:
   void LeftToRight() const {
     __m128i carry = _mm_setzero_si128(), acc = _mm_setzero_si128();
     std::size_t x = 0;
@@ -108,6 +102,7 @@ class TKernel {
     }
   }
 
+ private:
   const TDitherJob& Job;
   __m128i Above[3];
   __m128i Step[3];
@@ -117,6 +112,6 @@ class TKernel {
 
 }  // namespace
 
-void RunDitherJobSse2(const TDitherJob& job) { TKernel(job).Run(); }
+void RunDitherJobSse2(const TDitherJob& job) { RunSerpentine(TKernel(job), job.Row); }
 
 }  // namespace slabrip
