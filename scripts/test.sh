@@ -20,7 +20,8 @@ cmake --build build-asan
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
 # The threaded print pipeline under ThreadSanitizer: the driver's tests, which
-# print on the default thread count, and the demo printed on three threads.
+# print on the default thread count, the demo printed on three threads and
+# rendered on two.
 cmake -S . -B build-tsan -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DSLABRIP_WERROR=ON \
   -DSLABRIP_TSAN=ON -DSLABRIP_BENCH=OFF >/dev/null
 cmake --build build-tsan --target driver_tests slabrip hpldrlgl demo
@@ -34,5 +35,7 @@ for threads in 3 1; do
     --test-output "$demo/threads-$threads.prn" --threads "$threads" >/dev/null
 done
 cmp "$demo/threads-3.prn" "$demo/threads-1.prn"
+build-tsan/bin/slabrip render "$demo/40E42ACCBAD66E1E.RipSlab" --threads 2 --out "$demo/render.png" \
+  --inks "$demo/inks.png" >/dev/null
 
 scripts/fuzz.sh build-asan "${SLABRIP_FUZZ_SECONDS:-60}"

@@ -22,6 +22,11 @@ void AddBandRowsOption(CLI::App& command, std::int32_t& rows) {
       ->check(CLI::Range(1, 1 << 20));
 }
 
+void AddThreadsOption(CLI::App& command, int& threads, const std::string& what) {
+  command.add_option("--threads", threads, what + " (default: the cores this process may use)")
+      ->check(CLI::Range(1, 256));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,6 +78,9 @@ int main(int argc, char** argv) {
   renderCommand->add_option("--spot-map", renderSlab.SpotMapOutput, "16-bit grey PNG of the spot channels");
   renderCommand->add_option("--inks", renderSlab.InksOutput, "PNG soft proof of the ink values");
   AddBandRowsOption(*renderCommand, renderSlab.BandRows);
+  AddThreadsOption(
+      *renderCommand, renderSlab.Threads,
+      "Threads: above one, drawing overlaps writing the files; the files are the same for any number");
   renderCommand->add_option("--preview", renderSlab.PreviewOutput,
                             "JPEG preview at most 1000 pixels long, as the driver window shows beside the slab");
 
@@ -82,11 +90,8 @@ int main(int argc, char** argv) {
   printCommand->add_option("SLAB", print.Slab, "The .RipSlab file")->required();
   printCommand->add_option("--test-output", print.TestOutput, "Write the printer data into this .prn file");
   AddBandRowsOption(*printCommand, print.BandRows);
-  printCommand
-      ->add_option("--threads", print.Threads,
-                   "Threads for drawing and dithering; the printer data is the same for any number "
-                   "(default: the cores this process may use)")
-      ->check(CLI::Range(1, 256));
+  AddThreadsOption(*printCommand, print.Threads,
+                   "Threads for drawing and dithering; the printer data is the same for any number");
   printCommand->add_flag("--force", print.Force,
                           "Print even when the slab would not print as laid out (a job, document or image missing)");
   print.Settings.AddTo(*printCommand);

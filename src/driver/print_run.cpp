@@ -10,6 +10,7 @@
 #include "base/errors.h"
 #include "base/rounding.h"
 #include "base/sys_paths.h"
+#include "base/usable_cores.h"
 #include "engine/cups_output.h"
 
 namespace slabrip {
@@ -190,8 +191,7 @@ std::unique_ptr<TOutputSink> TPrintRun::OpenOutput() {
 bool TPrintRun::PrintRows(THPRasterJob& job, TPrintOutcome& outcome) {
   THPRasterJob::ConfigurePlanes(*Engine_.InkRow());
   auto deadline = TClock::now() + kReportInterval;
-  TRowPipeline rows(Engine_, Slab_->RipHeight, THPRasterJob::kPlaneCount,
-                    Options_.Threads > 0 ? Options_.Threads : UsableCores());
+  TRowPipeline rows(Engine_, Slab_->RipHeight, THPRasterJob::kPlaneCount, ThreadsOrCores(Options_.Threads));
   std::int32_t renderRow = -1;
   TRowPipeline::TRow row;
   while (rows.Next(row)) {

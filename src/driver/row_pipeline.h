@@ -3,21 +3,17 @@
 #pragma once
 
 #include <cstdint>
-#include <exception>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
+#include "base/slot_ring.h"
 #include "colour/ink_vector.h"
 
 namespace slabrip {
 
 class TRipEngine;
 class TInkRowEx;
-
-/// The cores this process may run on (at least 1): the default thread count.
-int UsableCores();
 
 /// Hands out the printer rows of a slab in order, each as planes ready for
 /// THPRasterJob::SendPlanes. With one thread every stage runs inside Next.
@@ -51,14 +47,16 @@ class TRowPipeline {
   bool Threaded() const { return !Workers_.empty(); }
 
  private:
-  struct TTag;
-  template <typename T>
-  class TRing;
+  struct TTag {
+    std::int32_t RenderRow = -1;
+    std::int32_t PrinterRow = -1;
+  };
+  using TDrawnRing = TSlotRing<std::vector<TInkVector>, TTag>;
+  using TPackedRing = TSlotRing<std::vector<std::uint8_t>, TTag>;
 
   bool NextInline(TRow& row);
   void Draw();
   void Dither();
-  void Fail();
   void Stop();
 
   TRipEngine& Engine_;
@@ -75,11 +73,9 @@ class TRowPipeline {
   std::vector<std::uint8_t> Planes_;
 
   // More threads: render rows to the ditherer, printer rows to Next.
-  std::unique_ptr<TRing<TInkVector>> Drawn_;
-  std::unique_ptr<TRing<std::uint8_t>> Packed_;
+  std::unique_ptr<TDrawnRing> Drawn_;
+  std::unique_ptr<TPackedRing> Packed_;
   bool Holding_ = false;  // Next holds a packed slot
-  std::mutex FailureMutex_;
-  std::exception_ptr Failure_;
   std::vector<std::jthread> Workers_;
 };
 

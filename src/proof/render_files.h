@@ -19,6 +19,7 @@ struct TRenderSlabOptions {
   std::string InksOutput;     // optional: a soft proof of the ink values, PNG
   std::string PreviewOutput;  // optional: a JPEG at most 1000 pixels long, as the slab's preview
   std::int32_t BandRows = 0;  // rows per band, 0 for the engine's rule
+  int Threads = 0;            // above 1: drawing overlaps writing; 0: the usable cores
 };
 
 /// What was drawn.
