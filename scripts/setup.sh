@@ -10,7 +10,7 @@ packages=(
   libgif-dev libgdk-pixbuf-2.0-dev
   libfreetype-dev libfontconfig-dev fonts-liberation2
   libcups2-dev cups cups-client
-  libpugixml-dev
+  libpugixml-dev nlohmann-json3-dev jq
   qt6-base-dev libgl-dev
   dpkg-dev desktop-file-utils shared-mime-info libglib2.0-bin
 )

@@ -27,6 +27,19 @@ void AddThreadsOption(CLI::App& command, int& threads, const std::string& what) 
       ->check(CLI::Range(1, 256));
 }
 
+// What print and estimate share: the slab, the run's options and the job settings.
+void AddPrintOptions(CLI::App& command, slabrip::TPrintCommandOptions& options) {
+  command.add_option("SLAB", options.Slab, "The .RipSlab file")->required();
+  AddBandRowsOption(command, options.BandRows);
+  AddThreadsOption(command, options.Threads,
+                   "Threads for drawing and dithering; the printer data is the same for any number");
+  command.add_flag("--force", options.Force,
+                   "Go on even when the slab would not print as laid out (a job, document or image missing)");
+  command.add_option("--report", options.Report,
+                     "Write a JSON report: the slab, times, rows, bytes and the ink each ink takes");
+  options.Settings.AddTo(command);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -87,14 +100,14 @@ int main(int argc, char** argv) {
   TPrintCommandOptions print;
   CLI::App* printCommand = app.add_subcommand(
       "print", "Print the slab (\"Print Now\"): to its print file or queue, or with --test-output into a file");
-  printCommand->add_option("SLAB", print.Slab, "The .RipSlab file")->required();
+  AddPrintOptions(*printCommand, print);
   printCommand->add_option("--test-output", print.TestOutput, "Write the printer data into this .prn file");
-  AddBandRowsOption(*printCommand, print.BandRows);
-  AddThreadsOption(*printCommand, print.Threads,
-                   "Threads for drawing and dithering; the printer data is the same for any number");
-  printCommand->add_flag("--force", print.Force,
-                          "Print even when the slab would not print as laid out (a job, document or image missing)");
-  print.Settings.AddTo(*printCommand);
+
+  TPrintCommandOptions estimate;
+  estimate.Estimate = true;
+  CLI::App* estimateCommand = app.add_subcommand(
+      "estimate", "Make the slab's printer data as a print would, write nothing, and show the ink it takes");
+  AddPrintOptions(*estimateCommand, estimate);
 
   TJobSettingOptions xmlSettings;
   CLI::App* xmlCommand = app.add_subcommand("xml", "Show the HP job ticket, page and raster-format XML of a slab");
@@ -139,6 +152,8 @@ int main(int argc, char** argv) {
     if (renderDocument->parsed()) return RunRenderDocument(render, std::cout, std::cerr);
     if (renderCommand->parsed()) return RunRenderSlab(renderSlab, std::cout, std::cerr);
     if (printCommand->parsed()) return RunPrint(env, print, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
+    if (estimateCommand->parsed())
+      return RunPrint(env, estimate, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
     if (xmlCommand->parsed()) return RunXml(env, slabPath, xmlSettings, std::cout, std::cerr);
     if (mediaCommand->parsed()) return RunMedia(env.MediaSettingsFile, media, std::cout, std::cerr);
   } catch (const std::exception& e) {

@@ -2,8 +2,12 @@
 
 #include <fmt/ostream.h>
 
+#include <memory>
+
+#include "base/date_time.h"
 #include "base/errors.h"
 #include "base/file_paths.h"
+#include "cli/print_report.h"
 #include "cli/terminal_ui.h"
 #include "driver/driver.h"
 
@@ -34,6 +38,20 @@ std::string LeftOut(std::size_t problems) {
   return fmt::format(" without what the {} problem{} above leave out (--force)", problems, problems == 1 ? "" : "s");
 }
 
+// The report, when one is asked for; false after saying why it could not be written.
+bool WriteReport(TAtomicFileWriter* report, const TRipSlab& slab, const TPrintOutcome& run,
+                 const TRunTimes& times, bool estimate, std::ostream& err) {
+  if (report == nullptr) return true;
+  try {
+    report->Write(PrintReportJson(slab, run, times, estimate));
+    report->Commit();
+    return true;
+  } catch (const TError& e) {
+    fmt::print(err, "error: {}\n", e.what());
+    return false;
+  }
+}
+
 }  // namespace
 
 int RunPrint(const TDriverEnvironment& environment, const TPrintCommandOptions& options, std::ostream& out,
@@ -50,23 +68,44 @@ int RunPrint(const TDriverEnvironment& environment, const TPrintCommandOptions& 
   if (driver.Controls.TestOutput) driver.Controls.TestOutputFile = options.TestOutput;
   driver.Controls.BandRows = options.BandRows;
   driver.Controls.Threads = options.Threads;
+  driver.Controls.Estimate = options.Estimate;
+  // Made before the print, so a report that cannot be written stops it first.
+  std::unique_ptr<TAtomicFileWriter> report;
+  try {
+    if (!options.Report.empty()) report = std::make_unique<TAtomicFileWriter>(options.Report);
+  } catch (const TError& e) {
+    fmt::print(err, "error: {}\n", e.what());
+    return 1;
+  }
 
+  const std::string started = FormatDateTime(NowDateTime());
   driver.PrintNow();
   const TPrintOutcome& run = driver.LastPrint();
+  const bool reported = WriteReport(report.get(), *driver.Slab(), run,
+                                    {started, FormatDateTime(NowDateTime())}, options.Estimate, err);
   if (ui.Interrupted()) fmt::print(err, "\nAborted.\n");
   if (!run.Began) {
-    fmt::print(err, "{}: nothing was printed\n", options.Slab);
+    fmt::print(err, "{}: nothing was {}\n", options.Slab, options.Estimate ? "estimated" : "printed");
     return 1;
   }
   const std::int32_t height = driver.Slab()->RipHeight;
-  fmt::print(
-      out, "{}: {} of {} rows, {} bytes of printer data in {:.2f} s ({:.1f} M printer pixels/s), {}\n",
-      options.Slab, run.RowsSent, height, run.Bytes, run.Seconds,
-      run.Seconds > 0 ? static_cast<double>(run.RowsSent) * driver.Slab()->RipWidth / run.Seconds / 1e6 : 0.0,
-      run.Printed() ? "printed to " + run.Destination + LeftOut(driver.View().Problems.size())
-                    : fmt::format("not printed: RipStatus {}, {} left as it was", StatusCode(run.Status),
-                                  run.Destination));
-  return run.Printed() && ui.ErrorCount() == 0 && !ui.Interrupted() ? 0 : 1;
+  const double pixelsPerSecond =
+      run.Seconds > 0 ? static_cast<double>(run.RowsSent) * driver.Slab()->RipWidth / run.Seconds / 1e6 : 0.0;
+  if (options.Estimate)
+    fmt::print(
+        out,
+        "{}: the printer data took {:.2f} s to make: {} of {} rows, {} bytes ({:.1f} M printer pixels/s); "
+        "nothing was written\n",
+        options.Slab, run.Seconds, run.RowsSent, height, run.Bytes, pixelsPerSecond);
+  else
+    fmt::print(out,
+               "{}: {} of {} rows, {} bytes of printer data in {:.2f} s ({:.1f} M printer pixels/s), {}\n",
+               options.Slab, run.RowsSent, height, run.Bytes, run.Seconds, pixelsPerSecond,
+               run.Printed() ? "printed to " + run.Destination + LeftOut(driver.View().Problems.size())
+                             : fmt::format("not printed: RipStatus {}, {} left as it was",
+                                           StatusCode(run.Status), run.Destination));
+  if (!run.Inks.Inks.empty()) out << FormatInkReport(run.Inks);
+  return run.Printed() && reported && ui.ErrorCount() == 0 && !ui.Interrupted() ? 0 : 1;
 }
 
 int RunXml(const TDriverEnvironment& environment, const std::string& slab, const TJobSettingOptions& settings,

@@ -202,7 +202,8 @@ void TDriver::PrintNow() {
                  .TestOutputFile = Controls.TestOutputFile,
                  .DataFolder = Env_.DataFolder,
                  .BandRows = Controls.BandRows,
-                 .Threads = Controls.Threads},
+                 .Threads = Controls.Threads,
+                 .Estimate = Controls.Estimate},
                 *this);
   Printing_ = &run;
   LastPrint_ = run.Run();

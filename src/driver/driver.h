@@ -48,6 +48,7 @@ struct TDriverControls {
   std::string TestOutputFile;  // hptest.prn in the print-jobs folder, else beside the slab
   std::int32_t BandRows = 0;   // rows per band, 0 for the engine's rule (a diagnostic of the command line)
   int Threads = 0;             // print threads, 0 for the cores the process may use
+  bool Estimate = false;       // "Print Now" makes the printer data and drops it (see TPrintOptions)
 };
 
 /// What the window shows besides the controls.

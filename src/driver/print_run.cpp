@@ -21,6 +21,27 @@ using TClock = std::chrono::steady_clock;
 // The print loop reports at most this often.
 constexpr auto kReportInterval = std::chrono::seconds(1);
 
+// The slab's fields a print writes; an estimate puts them back.
+struct TSlabProgress {
+  TRipStatus RipStatus;
+  std::int64_t CurrPrnSize, SentPrnSize;
+  std::int32_t RipCurrRow;
+  float SendProgress, RipProgress;
+
+  static TSlabProgress Of(const TRipSlab& slab) {
+    return {slab.RipStatus,  slab.CurrPrnSize,  slab.SentPrnSize,
+            slab.RipCurrRow, slab.SendProgress, slab.RipProgress};
+  }
+  void RestoreTo(TRipSlab& slab) const {
+    slab.RipStatus = RipStatus;
+    slab.CurrPrnSize = CurrPrnSize;
+    slab.SentPrnSize = SentPrnSize;
+    slab.RipCurrRow = RipCurrRow;
+    slab.SendProgress = SendProgress;
+    slab.RipProgress = RipProgress;
+  }
+};
+
 }  // namespace
 
 TProgressRecord ProgressRecordOf(const TRipSlab& slab, std::uint8_t kind) {
@@ -79,6 +100,7 @@ TPrintOutcome TPrintRun::Run() {
   }
 
   outcome.Began = true;
+  const TSlabProgress before = TSlabProgress::Of(*Slab_);
   Slab_->RipStatus = TRipStatus::kPrinting;
   Slab_->CurrPrnSize = 0;
   Slab_->SentPrnSize = 0;
@@ -87,7 +109,7 @@ TPrintOutcome TPrintRun::Run() {
   // taken for a slab still queued; a slab that cannot be written is told by
   // the save at the end.
   try {
-    Slab_->SaveStatus();
+    if (!Options_.Estimate) Slab_->SaveStatus();
   } catch (const std::exception&) {
   }
   bool complete = false;
@@ -105,6 +127,8 @@ TPrintOutcome TPrintRun::Run() {
     if (outcome.Error.empty()) outcome.Error = e.what();
   }
   complete = complete && outcome.Error.empty();
+  if (complete)
+    outcome.Inks = InkReportOf(*Engine_.InkRow(), Options_.Job.PrinterModelId, Slab_->XDPI, Slab_->YDpi);
   outcome.Aborted = AbortRequested_;
   outcome.Bytes = Output_->BytesDelivered();
   // Whatever was not committed is dropped here: the old file stays, the queue prints nothing.
@@ -119,10 +143,11 @@ TPrintOutcome TPrintRun::Run() {
   Report(TProgressRecord::kFinished);
   Listener_.ProcessEvents();
   try {
-    Slab_->SaveStatus();
+    if (!Options_.Estimate) Slab_->SaveStatus();
   } catch (const std::exception& e) {
     outcome.Error += (outcome.Error.empty() ? "" : "\n") + std::string(e.what());
   }
+  if (Options_.Estimate) before.RestoreTo(*Slab_);
   outcome.Seconds = std::chrono::duration<double>(TClock::now() - start).count();
   return outcome;
 }
@@ -168,6 +193,7 @@ TSlabDestination SlabDestination(const TRipSlab& slab, const std::string& dataFo
 }
 
 std::unique_ptr<TOutputSink> TPrintRun::OpenOutput() {
+  if (Options_.Estimate) return OpenNoOutput();
   if (Options_.TestOutput) return OpenFileOutput(Options_.TestOutputFile);
   const TSlabDestination to = SlabDestination(*Slab_, Options_.DataFolder);
   if (!to.ToQueue) {
@@ -227,7 +253,7 @@ void TPrintRun::Report(std::uint8_t kind) {
                       .RipHeight = Slab_->RipHeight,
                       .Bytes = Slab_->CurrPrnSize,
                       .Done = Slab_->RipProgress});
-  if (!Host_.Find(Slab_->CustomHostHwnd)) return;
+  if (Options_.Estimate || !Host_.Find(Slab_->CustomHostHwnd)) return;
   const TProgressRecord record = ProgressRecordOf(*Slab_, kind);
   // Only the last record is waited for, and only by a host that answers.
   if (kind == TProgressRecord::kFinished)

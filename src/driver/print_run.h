@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "driver/host_channel.h"
+#include "driver/ink_use.h"
 #include "engine/output_sink.h"
 #include "engine/rip_engine.h"
 #include "hpraster/hp_raster_job.h"
@@ -28,6 +29,9 @@ struct TPrintOptions {
   /// 1: every stage on the calling thread; more: drawing and dithering on
   /// threads of their own; 0: UsableCores. The printer data is the same.
   int Threads = 0;
+  /// The whole run with the printer data dropped: no file, no queue, and the
+  /// slab file and the host left as they were; for the ink estimate.
+  bool Estimate = false;
 };
 
 /// How far a print is, as reported at the start, about once a second and at the end.
@@ -50,6 +54,7 @@ struct TPrintOutcome {
   std::string Destination;  // the file or queue
   std::string Error;        // why the slab was not printed, or its status not written
   double Seconds = 0;
+  TInkReport Inks;  // of a print that sent every row
 
   bool Printed() const { return Status == TRipStatus::kPrinted && Error.empty(); }
 };

@@ -21,7 +21,21 @@ class TFileSink final : public TOutputSink {
   TAtomicFileWriter Writer_;
 };
 
+class TNoSink final : public TOutputSink {
+ public:
+  void Write(const std::uint8_t*, std::size_t count) override { Bytes_ += static_cast<std::int64_t>(count); }
+  void Commit() override {}
+  std::int64_t BytesDelivered() const override { return Bytes_; }
+  const std::string& Destination() const override { return Name_; }
+
+ private:
+  std::int64_t Bytes_ = 0;
+  const std::string Name_ = "nowhere (estimate)";
+};
+
 }  // namespace
+
+std::unique_ptr<TOutputSink> OpenNoOutput() { return std::make_unique<TNoSink>(); }
 
 std::unique_ptr<TOutputSink> OpenFileOutput(const std::string& path) {
   if (path.empty()) throw TError("no print file name is given");

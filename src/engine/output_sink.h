@@ -26,6 +26,9 @@ class TOutputSink {
   virtual const std::string& Destination() const = 0;
 };
 
+/// Nowhere: the bytes are counted and dropped, for an estimate.
+std::unique_ptr<TOutputSink> OpenNoOutput();
+
 /// A print file (or test-output file) written beside `path` and renamed over
 /// it on Commit. Throws TError naming the file when it cannot be made.
 std::unique_ptr<TOutputSink> OpenFileOutput(const std::string& path);

@@ -10,6 +10,13 @@
 
 namespace slabrip {
 
+/// Pixels of each level per ink lane, over the rows dithered: the drops the
+/// printer lays down (level 0 is no drop).
+struct TDropCounts {
+  std::array<std::array<std::uint64_t, 4>, 8> Lanes{};  // [lane][level]
+  bool operator==(const TDropCounts&) const = default;
+};
+
 /// One printer row for every lane: the input vectors replicated over their
 /// columns, diffused with the same arithmetic as TinkDither_FS16 on the
 /// interleaved error entries, and packed into each lane's output bytes.
@@ -23,12 +30,13 @@ struct TDitherJob {
   bool TwoBit = true;
   std::array<std::uint8_t*, 8> Out{};  // packed bytes per lane, nullptr for lanes without a channel
   int Row = 0;                         // even: left to right, odd: right to left
+  TDropCounts* Drops = nullptr;        // when set, the row's levels are added to it
 };
 
 /// A kernel's pass over the row in the row's direction: even rows left to
 /// right, odd rows right to left.
 template <typename TPasses>
-void RunSerpentine(const TPasses& kernel, int row) {
+void RunSerpentine(TPasses&& kernel, int row) {
   if (row % 2 == 0)
     kernel.LeftToRight();
   else

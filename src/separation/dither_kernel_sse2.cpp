@@ -3,6 +3,8 @@
 
 #include <emmintrin.h>
 
+#include <array>
+
 namespace slabrip {
 
 namespace {
@@ -11,6 +13,45 @@ namespace {
 inline __m128i HalfTowardZero(__m128i x) {
   return _mm_srai_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 15)), 1);
 }
+
+// Counts per lane of pixels at level 1 or more, 2 or more and 3, in 16-bit
+// lanes handed on to the totals before they could wrap.
+class TLevelCounter {
+ public:
+  explicit TLevelCounter(TDropCounts* drops) : Drops_(drops) {}
+  TLevelCounter(const TLevelCounter&) = delete;
+  TLevelCounter& operator=(const TLevelCounter&) = delete;
+  ~TLevelCounter() { Flush(); }
+
+  // The masks are all ones in the lanes at or above each level.
+  void Add(__m128i atLeast1, __m128i atLeast2, __m128i atLeast3) {
+    AtLeast_[0] = _mm_sub_epi16(AtLeast_[0], atLeast1);
+    AtLeast_[1] = _mm_sub_epi16(AtLeast_[1], atLeast2);
+    AtLeast_[2] = _mm_sub_epi16(AtLeast_[2], atLeast3);
+    if (++Pixels_ == 0xFFFF) Flush();
+  }
+
+ private:
+  void Flush() {
+    if (Drops_ != nullptr && Pixels_ > 0) {
+      alignas(16) std::uint16_t counts[3][8];
+      for (std::size_t k = 0; k < 3; ++k) _mm_store_si128(reinterpret_cast<__m128i*>(counts[k]), AtLeast_[k]);
+      for (std::size_t lane = 0; lane < 8; ++lane) {
+        std::array<std::uint64_t, 4>& total = Drops_->Lanes[lane];
+        total[0] += Pixels_ - counts[0][lane];
+        total[1] += static_cast<std::uint64_t>(counts[0][lane] - counts[1][lane]);
+        total[2] += static_cast<std::uint64_t>(counts[1][lane] - counts[2][lane]);
+        total[3] += counts[2][lane];
+      }
+    }
+    for (__m128i& count : AtLeast_) count = _mm_setzero_si128();
+    Pixels_ = 0;
+  }
+
+  TDropCounts* const Drops_;
+  __m128i AtLeast_[3] = {_mm_setzero_si128(), _mm_setzero_si128(), _mm_setzero_si128()};
+  std::uint32_t Pixels_ = 0;
+};
 
 class TKernel {
  public:
@@ -28,7 +69,7 @@ class TKernel {
 
  private:
   // One pixel: returns its level per lane and leaves the carry for the next.
-  __m128i Quantise(__m128i value, __m128i errorAbove, __m128i& carry) const {
+  __m128i Quantise(__m128i value, __m128i errorAbove, __m128i& carry, TLevelCounter& counter) const {
     // value + error + carry, clamped to 0..32767: error + carry fits 16 bits, and the
     // saturating add clamps the top exactly as the wide sum would.
     const __m128i v =
@@ -36,6 +77,7 @@ class TKernel {
     const __m128i m1 = _mm_cmpgt_epi16(v, Above[0]);
     const __m128i m2 = _mm_cmpgt_epi16(v, Above[1]);
     const __m128i m3 = _mm_cmpgt_epi16(v, Above[2]);
+    counter.Add(m1, m2, m3);
     const __m128i level = _mm_sub_epi16(_mm_setzero_si128(), _mm_add_epi16(_mm_add_epi16(m1, m2), m3));
     const __m128i point = _mm_add_epi16(_mm_add_epi16(_mm_and_si128(m1, Step[0]), _mm_and_si128(m2, Step[1])),
                                         _mm_and_si128(m3, Step[2]));
@@ -69,13 +111,14 @@ class TKernel {
  public:
   void LeftToRight() const {
     __m128i carry = _mm_setzero_si128(), acc = _mm_setzero_si128();
+    TLevelCounter counter(Job.Drops);
     std::size_t x = 0;
     for (std::size_t i = 0; i < Job.InputWidth; ++i) {
       const auto end = static_cast<std::size_t>(Job.ColumnEnds[i]);
       if (x >= end) continue;
       const __m128i value = InputAt(i);
       for (; x < end; ++x) {
-        const __m128i level = Quantise(value, Load(x + 1), carry);
+        const __m128i level = Quantise(value, Load(x + 1), carry, counter);
         const __m128i q = HalfTowardZero(carry);
         Store(x, _mm_add_epi16(Load(x), q));
         Store(x + 1, q);
@@ -86,6 +129,7 @@ class TKernel {
 
   void RightToLeft() const {
     __m128i carry = _mm_setzero_si128(), acc = _mm_setzero_si128();
+    TLevelCounter counter(Job.Drops);
     std::size_t x = Job.Width;
     for (std::size_t i = Job.InputWidth; i-- > 0;) {
       const std::size_t start = i == 0 ? 0 : static_cast<std::size_t>(Job.ColumnEnds[i - 1]);
@@ -93,7 +137,7 @@ class TKernel {
       const __m128i value = InputAt(i);
       while (x > start) {
         --x;
-        const __m128i level = Quantise(value, Load(x + 1), carry);
+        const __m128i level = Quantise(value, Load(x + 1), carry, counter);
         const __m128i q = HalfTowardZero(carry);
         Store(x + 2, _mm_add_epi16(Load(x + 2), q));
         Store(x + 1, q);

@@ -22,7 +22,7 @@ void TInkChannelEx::DitherRow(int row) {
   if (Ditherer_) Ditherer_->DitherRow(row);
 }
 
-void TInkChannelEx::Pack(int byteCount) {
+void TInkChannelEx::Pack(int byteCount, std::array<std::uint64_t, 4>* levels) {
   const std::size_t bits = TwoBit ? 2 : 1;
   const std::size_t perByte = 8 / bits;
   const std::size_t width = Values.size();
@@ -33,7 +33,9 @@ void TInkChannelEx::Pack(int byteCount) {
     unsigned byte = 0;
     for (std::size_t j = 0; j < perByte; ++j) {
       const std::size_t x = k * perByte + j;
-      const unsigned level = x < width ? static_cast<unsigned>(Values[x]) & ((1u << bits) - 1) : 0u;
+      if (x >= width) break;
+      const unsigned level = static_cast<unsigned>(Values[x]) & ((1u << bits) - 1);
+      if (levels) ++(*levels)[level];
       byte |= level << (8 - bits * (j + 1));
     }
     // Byte k lies at or before the values it was made from, which are read by now.

@@ -1,6 +1,7 @@
 // One ink of a printer row: its values, its ditherer, its packed bytes.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -25,8 +26,9 @@ class TInkChannelEx : public TRefObj {
   const TRef<TInkDither16>& Ditherer() const { return Ditherer_; }
   void DitherRow(int row);
   /// Packs the levels into `byteCount` bytes at the start of the storage,
-  /// first pixel in the most significant bits, unused positions 0.
-  void Pack(int byteCount);
+  /// first pixel in the most significant bits, unused positions 0, adding
+  /// the pixels of each level to `levels` when given.
+  void Pack(int byteCount, std::array<std::uint64_t, 4>* levels = nullptr);
   /// The packed bytes (valid after Pack).
   const std::uint8_t* PackedBytes() const { return reinterpret_cast<const std::uint8_t*>(Values.data()); }
   std::uint8_t* PackedBytes() { return reinterpret_cast<std::uint8_t*>(Values.data()); }

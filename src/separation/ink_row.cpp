@@ -43,6 +43,7 @@ void TInkRowEx::SetInputWidth(int width) {
 
 void TInkRowEx::Prepare() {
   for (const auto& channel : Channels_) channel->Clear();
+  Drops_ = {};
   RowBytes_ = TwoBit ? (OutputWidth_ + 3) / 4 : (OutputWidth_ + 7) / 8;
 }
 
@@ -83,6 +84,7 @@ TDitherJob TInkRowEx::FusedJob(const TInkVector* input, int row) {
   job.Tables = &LevelTables(TwoBit);
   job.TwoBit = TwoBit;
   job.Row = row;
+  job.Drops = &Drops_;
   return job;
 }
 
@@ -95,7 +97,7 @@ void TInkRowEx::ExpandDitherPack(int row) {
   }
   Expand();
   DitherAll(row);
-  for (const auto& channel : Channels_) channel->Pack(RowBytes_);
+  for (const auto& channel : Channels_) channel->Pack(RowBytes_, &Drops_.Lanes[channel->Index]);
 }
 
 void TInkRowEx::DitherPackPlanes(const TInkVector* input, int row, std::uint8_t* planes, int planeCount) {

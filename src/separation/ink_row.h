@@ -25,7 +25,7 @@ class TInkRowEx : public TRefObj {
   void CreateChannels();
   /// Input holds `width` vectors; ColumnEnds[i] = round(outputWidth * (i + 1) / width).
   void SetInputWidth(int width);
-  /// Clears every channel (attaching its ditherer) and sets RowBytes.
+  /// Clears every channel (attaching its ditherer) and the drop counts, and sets RowBytes.
   void Prepare();
   /// Replicates each input vector's lanes over its printer columns.
   void Expand();
@@ -60,6 +60,8 @@ class TInkRowEx : public TRefObj {
   const std::vector<std::int32_t>& ColumnEnds() const { return ColumnEnds_; }
   int InputWidth() const { return static_cast<int>(Input_.size()); }
   int RowBytes() const { return RowBytes_; }
+  /// The levels dithered since Prepare, per lane; read it once the rows are done.
+  const TDropCounts& Drops() const { return Drops_; }
 
   const bool TwoBit;
   const std::uint8_t ChannelMask;
@@ -74,6 +76,7 @@ class TInkRowEx : public TRefObj {
   std::vector<std::int32_t> ColumnEnds_;
   // Error entries of all lanes, column by column: lane i of entry x is channel i's Errors[x].
   std::vector<TInkVector> Errors_;
+  TDropCounts Drops_;  // written by whichever thread dithers
 
   TDitherJob FusedJob(const TInkVector* input, int row);
 };

@@ -3,6 +3,7 @@
 #include "separation/dither_kernel.h"
 
 #include <gtest/gtest.h>
+#include <numeric>
 #include <random>
 
 namespace slabrip {
@@ -60,7 +61,9 @@ TEST(InkRow, PackingPutsTheFirstPixelHighAndZeroesTheTail) {
   EXPECT_EQ(row->RowBytes(), 3);
   auto channel = row->ChannelForLane(0);
   channel->Values = {3, 2, 1, 0, 0, 1, 2, 3, 2, 1};
-  channel->Pack(row->RowBytes());
+  std::array<std::uint64_t, 4> levels{};
+  channel->Pack(row->RowBytes(), &levels);
+  EXPECT_EQ(levels, (std::array<std::uint64_t, 4>{2, 3, 3, 2}));  // the tail's padding is no pixel
   EXPECT_EQ(channel->PackedBytes()[0], 0b11100100);
   EXPECT_EQ(channel->PackedBytes()[1], 0b00011011);
   EXPECT_EQ(channel->PackedBytes()[2], 0b10010000);
@@ -72,6 +75,22 @@ TEST(InkRow, PackingPutsTheFirstPixelHighAndZeroesTheTail) {
   bits->Pack(oneBit->RowBytes());
   EXPECT_EQ(bits->PackedBytes()[0], 0b10110001);
   EXPECT_EQ(bits->PackedBytes()[1], 0b11000000);
+}
+
+// Inputs on the level points leave no error, so every level can be counted by hand.
+TEST(InkRow, DropCountsAreTheLevelsPrinted) {
+  const TLevelTables& tables = LevelTables(true);
+  const auto row = MakeRow(4, TInkRowEx::kSixInks, true, 8);
+  for (int i = 0; i < 4; ++i) {
+    row->Input()[i].Lane[0] = static_cast<std::int16_t>(tables.Point[static_cast<std::size_t>(i)]);
+    row->Input()[i].Lane[3] = 32767;
+  }
+  for (int printerRow = 0; printerRow < 3; ++printerRow) row->ExpandDitherPack(printerRow);
+  EXPECT_EQ(row->Drops().Lanes[0], (std::array<std::uint64_t, 4>{6, 6, 6, 6}));
+  EXPECT_EQ(row->Drops().Lanes[3], (std::array<std::uint64_t, 4>{0, 0, 0, 24}));
+  EXPECT_EQ(row->Drops().Lanes[5], (std::array<std::uint64_t, 4>{24, 0, 0, 0}));
+  row->Prepare();
+  EXPECT_EQ(row->Drops(), TDropCounts{});
 }
 
 TEST(LevelTables, ThresholdsAndHalfErrors) {
@@ -218,8 +237,12 @@ TEST(ErrorDiffusion, TheFusedPassEqualsTheSteps) {
 TEST(DitherKernels, TheSimdKernelEqualsTheScalarReference) {
   constexpr std::uint8_t kGuard = 0xA5;
   std::mt19937 random(3);
+  // The widest row passes the 16-bit level counters' limit.
+  std::vector<std::size_t> widths(130);
+  std::iota(widths.begin(), widths.end(), 1);
+  widths.push_back(70001);
   for (const bool twoBit : {true, false})
-    for (std::size_t width = 1; width <= 130; ++width) {
+    for (const std::size_t width : widths) {
       const std::size_t inputWidth = 1 + random() % (2 * width);
       std::vector<TInkVector> input(inputWidth);
       std::vector<std::int32_t> ends(inputWidth);
@@ -234,6 +257,7 @@ TEST(DitherKernels, TheSimdKernelEqualsTheScalarReference) {
       scalarErrors = simdErrors;
       const std::size_t rowBytes = twoBit ? (width + 3) / 4 : (width + 7) / 8, stride = rowBytes + 3;
       std::vector<std::uint8_t> simdOut(8 * stride + 1, kGuard), scalarOut = simdOut;
+      TDropCounts simdDrops, scalarDrops;
       for (int row = 0; row < 4; ++row) {
         TDitherJob job{.Input = input.data(),
                        .ColumnEnds = ends.data(),
@@ -243,15 +267,20 @@ TEST(DitherKernels, TheSimdKernelEqualsTheScalarReference) {
                        .TwoBit = twoBit,
                        .Row = row};
         job.Errors = simdErrors.data();
+        job.Drops = &simdDrops;
         for (std::size_t lane = 0; lane < 6; ++lane) job.Out[lane] = simdOut.data() + 1 + lane * stride;
         RunDitherJobSse2(job);
         job.Errors = scalarErrors.data();
+        job.Drops = &scalarDrops;
         for (std::size_t lane = 0; lane < 6; ++lane) job.Out[lane] = scalarOut.data() + 1 + lane * stride;
         RunDitherJobScalar(job);
         ASSERT_EQ(simdOut, scalarOut) << "width " << width << " input " << inputWidth << " row " << row;
         for (std::size_t x = 0; x < width + 2; ++x)
           ASSERT_EQ(simdErrors[x].Lane, scalarErrors[x].Lane) << "width " << width << " error " << x;
       }
+      ASSERT_EQ(simdDrops, scalarDrops) << "width " << width;
+      const auto& lane7 = simdDrops.Lanes[7];
+      ASSERT_EQ(lane7[0] + lane7[1] + lane7[2] + lane7[3], 4 * width) << "width " << width;
       for (std::size_t at = 0; at < simdOut.size(); ++at) {
         const bool inPlane = at >= 1 && (at - 1) / stride < 6 && (at - 1) % stride < rowBytes;
         if (!inPlane) {
