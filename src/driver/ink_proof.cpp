@@ -1,0 +1,108 @@
+#include "driver/ink_proof.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "driver/row_pipeline.h"
+#include "engine/rip_engine.h"
+#include "proof/soft_proof.h"
+#include "separation/ink_row.h"
+
+namespace slabrip {
+
+namespace {
+
+using TLaneSums = std::array<std::uint64_t, 8>;
+
+// The ink values of one picture row's printer pixels, summed per column.
+class TProofRow {
+ public:
+  TProofRow(const TInkRowEx& ink, int printerWidth, int width)
+      : Bits_(ink.TwoBit ? 2u : 1u),
+        Points_(LevelTables(ink.TwoBit).Point),
+        Sums_(static_cast<std::size_t>(width)),
+        Counts_(static_cast<std::size_t>(width)),
+        ColumnOf_(static_cast<std::size_t>(printerWidth)) {
+    for (std::size_t x = 0; x < ColumnOf_.size(); ++x)
+      ColumnOf_[x] = static_cast<std::int32_t>(x * static_cast<std::size_t>(width) / ColumnOf_.size());
+    for (int i = 0; const TRef<TInkChannelEx> channel = ink.OutputChannel(i); ++i)
+      Lanes_.push_back(channel->Index);
+  }
+
+  void Add(const std::uint8_t* planes, std::size_t planeBytes) {
+    const std::size_t perByte = 8 / Bits_, width = ColumnOf_.size();
+    const unsigned mask = (1u << Bits_) - 1;
+    for (std::size_t plane = 0; plane < Lanes_.size(); ++plane) {
+      const std::uint8_t* bytes = planes + plane * planeBytes;
+      const std::size_t lane = Lanes_[plane];
+      for (std::size_t k = 0; k < planeBytes; ++k) {
+        // Level 0 is no ink: blank bytes add nothing.
+        if (bytes[k] == 0) continue;
+        for (std::size_t j = 0, x = k * perByte; j < perByte && x < width; ++j, ++x) {
+          const unsigned level = static_cast<unsigned>(bytes[k]) >> (8 - Bits_ * (j + 1)) & mask;
+          Sums_[static_cast<std::size_t>(ColumnOf_[x])][lane] += static_cast<std::uint64_t>(Points_[level]);
+        }
+      }
+    }
+    for (const std::int32_t column : ColumnOf_) ++Counts_[static_cast<std::size_t>(column)];
+  }
+
+  // The picture row from the sums, which start again.
+  void Finish(TColor32* out, TSoftProof& proof) {
+    for (std::size_t x = 0; x < Sums_.size(); ++x) {
+      TInkVector inks{};
+      if (Counts_[x] > 0)
+        for (std::size_t lane = 0; lane < 8; ++lane)
+          inks.Lane[lane] = static_cast<std::int16_t>(Sums_[x][lane] / Counts_[x]);
+      out[x] = proof.Colour(inks);
+    }
+    std::ranges::fill(Sums_, TLaneSums{});
+    std::ranges::fill(Counts_, 0);
+  }
+
+ private:
+  const unsigned Bits_;
+  const std::array<std::int32_t, 4> Points_;
+  std::vector<TLaneSums> Sums_;
+  std::vector<std::uint64_t> Counts_;
+  std::vector<std::int32_t> ColumnOf_;  // picture column of each printer column
+  std::vector<std::size_t> Lanes_;      // ink lane of each plane
+};
+
+}  // namespace
+
+std::optional<TBitmap32> MakeInkProof(TRipEngine& engine, int width, int threads,
+                                      const TProofProgress& progress) {
+  const TRipSlab& slab = *engine.Slab();
+  const TInkRowEx& ink = *engine.InkRow();
+  const std::int64_t printerWidth = std::max(slab.RipWidth, 1), printerHeight = std::max(slab.RipHeight, 1);
+  const int pictureWidth = static_cast<int>(std::clamp<std::int64_t>(width, 1, printerWidth));
+  const int pictureHeight = static_cast<int>(
+      std::max<std::int64_t>(1, (printerHeight * pictureWidth + printerWidth / 2) / printerWidth));
+  TBitmap32 picture(pictureWidth, pictureHeight);
+  TProofRow sums(ink, slab.RipWidth, pictureWidth);
+  TSoftProof proof;
+  const int planes = ink.ChannelCount();
+  TRowPipeline rows(engine, slab.RipHeight, planes, threads);
+  const auto planeBytes = static_cast<std::size_t>(ink.RowBytes());
+  const auto pictureRowOf = [&](std::int64_t row) {
+    return static_cast<int>(row * pictureHeight / printerHeight);
+  };
+  TRowPipeline::TRow row;
+  int pictureRow = 0;
+  while (rows.Next(row)) {
+    if (pictureRowOf(row.PrinterRow) != pictureRow) {
+      sums.Finish(picture.Row(pictureRow), proof);
+      pictureRow = pictureRowOf(row.PrinterRow);
+      if (progress && !progress(static_cast<double>(row.PrinterRow) / static_cast<double>(printerHeight)))
+        return std::nullopt;
+    }
+    sums.Add(row.Planes, planeBytes);
+  }
+  sums.Finish(picture.Row(pictureRow), proof);
+  if (progress) progress(1);
+  return picture;
+}
+
+}  // namespace slabrip
