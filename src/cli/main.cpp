@@ -13,6 +13,7 @@
 #include "cli/printers_command.h"
 #include "cli/render_command.h"
 #include "cli/render_slab_command.h"
+#include "cli/send_command.h"
 #include "driver/driver.h"
 
 namespace {
@@ -81,6 +82,9 @@ int main(int argc, char** argv) {
       "print", "Print the slab (\"Print Now\"): to its print file or queue, or with --test-output into a file");
   printCommand->add_option("SLAB", print.Slab, "The .RipSlab file")->required();
   printCommand->add_option("--test-output", print.TestOutput, "Write the printer data into this .prn file");
+  printCommand->add_option("--keep", print.Keep,
+                           "Also keep the printer data in this .prn file, put in place once the job went "
+                           "(for send)");
   AddBandRowsOption(*printCommand, print.BandRows);
   printCommand
       ->add_option("--threads", print.Threads,
@@ -90,6 +94,13 @@ int main(int argc, char** argv) {
   printCommand->add_flag("--force", print.Force,
                           "Print even when the slab would not print as laid out (a job, document or image missing)");
   print.Settings.AddTo(*printCommand);
+
+  TSendCommandOptions send;
+  CLI::App* sendCommand =
+      app.add_subcommand("send", "Send printer data kept with print --keep to a CUPS queue again, raw");
+  sendCommand->add_option("FILE", send.File, "The .prn file")->required();
+  sendCommand->add_option("--queue", send.Queue,
+                          "The queue, found as a slab's printer name finds it (default: the default queue)");
 
   TJobSettingOptions xmlSettings;
   CLI::App* xmlCommand = app.add_subcommand("xml", "Show the HP job ticket, page and raster-format XML of a slab");
@@ -134,6 +145,7 @@ int main(int argc, char** argv) {
     if (renderDocument->parsed()) return RunRenderDocument(render, std::cout, std::cerr);
     if (renderCommand->parsed()) return RunRenderSlab(renderSlab, std::cout, std::cerr);
     if (printCommand->parsed()) return RunPrint(env, print, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
+    if (sendCommand->parsed()) return RunSend(send, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
     if (xmlCommand->parsed()) return RunXml(env, slabPath, xmlSettings, std::cout, std::cerr);
     if (mediaCommand->parsed()) return RunMedia(env.MediaSettingsFile, media, std::cout, std::cerr);
   } catch (const std::exception& e) {

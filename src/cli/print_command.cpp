@@ -48,24 +48,31 @@ int RunPrint(const TDriverEnvironment& environment, const TPrintCommandOptions& 
   }
   driver.Controls.TestOutput = !options.TestOutput.empty();
   if (driver.Controls.TestOutput) driver.Controls.TestOutputFile = options.TestOutput;
+  driver.Controls.KeepFile = options.Keep;
   driver.Controls.BandRows = options.BandRows;
   driver.Controls.Threads = options.Threads;
 
   driver.PrintNow();
   const TPrintOutcome& run = driver.LastPrint();
-  if (ui.Interrupted()) fmt::print(err, "\nAborted.\n");
+  ui.EndProgress();
+  if (ui.Interrupted()) fmt::print(err, "Aborted.\n");
   if (!run.Began) {
     fmt::print(err, "{}: nothing was printed\n", options.Slab);
     return 1;
   }
-  const std::int32_t height = driver.Slab()->RipHeight;
+  std::string result =
+      fmt::format("not printed: RipStatus {}, {} left as it was", StatusCode(run.Status), run.Destination);
+  // Status 7 with an error is still printed: only the slab's status or the kept copy was not written.
+  if (run.Status == TRipStatus::kPrinted) {
+    result = "printed to " + run.Destination;
+    if (run.Printed() && !options.Keep.empty()) result += ", kept in " + options.Keep;
+    result += LeftOut(driver.View().Problems.size());
+  }
   fmt::print(
       out, "{}: {} of {} rows, {} bytes of printer data in {:.2f} s ({:.1f} M printer pixels/s), {}\n",
-      options.Slab, run.RowsSent, height, run.Bytes, run.Seconds,
+      options.Slab, run.RowsSent, driver.Slab()->RipHeight, run.Bytes, run.Seconds,
       run.Seconds > 0 ? static_cast<double>(run.RowsSent) * driver.Slab()->RipWidth / run.Seconds / 1e6 : 0.0,
-      run.Printed() ? "printed to " + run.Destination + LeftOut(driver.View().Problems.size())
-                    : fmt::format("not printed: RipStatus {}, {} left as it was", StatusCode(run.Status),
-                                  run.Destination));
+      result);
   return run.Printed() && ui.ErrorCount() == 0 && !ui.Interrupted() ? 0 : 1;
 }
 
