@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "tools/printer_data.h"
+#include "hpraster/printer_data.h"
 #include "tools/printer_data_sample.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/printer_data.h"
+#include "hpraster/printer_data.h"
 
 namespace slabrip {
 

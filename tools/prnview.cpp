@@ -16,8 +16,8 @@
 #include <memory>
 
 #include "base/version.h"
+#include "hpraster/printer_data.h"
 #include "raster/png_writer.h"
-#include "tools/printer_data.h"
 
 namespace {
 
@@ -120,11 +120,7 @@ void PrintRaster(const TRasterGeometry& raster) {
 
 // Decodes the whole stream, writing the pictures into `folder` when it is not empty.
 void View(std::FILE* file, const std::string& folder) {
-  TPrinterDataReader reader([file](std::uint8_t* buffer, std::size_t capacity) {
-    const std::size_t n = std::fread(buffer, 1, capacity, file);
-    if (n == 0 && std::ferror(file)) throw TError(std::string("cannot read: ") + std::strerror(errno));
-    return n;
-  });
+  TPrinterDataReader reader(FileSource(file));
   reader.ReadHeader();
   for (const TPjlSetting& setting : reader.Settings())
     std::cout << setting.Key << '=' << setting.Value << '\n';

@@ -13,6 +13,7 @@
 #include "cli/printers_command.h"
 #include "cli/render_command.h"
 #include "cli/render_slab_command.h"
+#include "cli/send_command.h"
 #include "driver/driver.h"
 
 namespace {
@@ -102,12 +103,22 @@ int main(int argc, char** argv) {
       "print", "Print the slab (\"Print Now\"): to its print file or queue, or with --test-output into a file");
   AddPrintOptions(*printCommand, print);
   printCommand->add_option("--test-output", print.TestOutput, "Write the printer data into this .prn file");
+  printCommand->add_option("--keep", print.Keep,
+                           "Also keep the printer data in this .prn file, put in place once the job went "
+                           "(for send)");
 
   TPrintCommandOptions estimate;
   estimate.Estimate = true;
   CLI::App* estimateCommand = app.add_subcommand(
       "estimate", "Make the slab's printer data as a print would, write nothing, and show the ink it takes");
   AddPrintOptions(*estimateCommand, estimate);
+
+  TSendCommandOptions send;
+  CLI::App* sendCommand =
+      app.add_subcommand("send", "Send printer data kept with print --keep to a CUPS queue again, raw");
+  sendCommand->add_option("FILE", send.File, "The .prn file")->required();
+  sendCommand->add_option("--queue", send.Queue,
+                          "The queue, found as a slab's printer name finds it (default: the default queue)");
 
   TJobSettingOptions xmlSettings;
   CLI::App* xmlCommand = app.add_subcommand("xml", "Show the HP job ticket, page and raster-format XML of a slab");
@@ -154,6 +165,7 @@ int main(int argc, char** argv) {
     if (printCommand->parsed()) return RunPrint(env, print, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
     if (estimateCommand->parsed())
       return RunPrint(env, estimate, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
+    if (sendCommand->parsed()) return RunSend(send, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
     if (xmlCommand->parsed()) return RunXml(env, slabPath, xmlSettings, std::cout, std::cerr);
     if (mediaCommand->parsed()) return RunMedia(env.MediaSettingsFile, media, std::cout, std::cerr);
   } catch (const std::exception& e) {

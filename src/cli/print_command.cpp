@@ -66,6 +66,7 @@ int RunPrint(const TDriverEnvironment& environment, const TPrintCommandOptions& 
   }
   driver.Controls.TestOutput = !options.TestOutput.empty();
   if (driver.Controls.TestOutput) driver.Controls.TestOutputFile = options.TestOutput;
+  driver.Controls.KeepFile = options.Keep;
   driver.Controls.BandRows = options.BandRows;
   driver.Controls.Threads = options.Threads;
   driver.Controls.Estimate = options.Estimate;
@@ -81,9 +82,10 @@ int RunPrint(const TDriverEnvironment& environment, const TPrintCommandOptions& 
   const std::string started = FormatDateTime(NowDateTime());
   driver.PrintNow();
   const TPrintOutcome& run = driver.LastPrint();
+  ui.EndProgress();
   const bool reported = WriteReport(report.get(), *driver.Slab(), run,
                                     {started, FormatDateTime(NowDateTime())}, options.Estimate, err);
-  if (ui.Interrupted()) fmt::print(err, "\nAborted.\n");
+  if (ui.Interrupted()) fmt::print(err, "Aborted.\n");
   if (!run.Began) {
     fmt::print(err, "{}: nothing was {}\n", options.Slab, options.Estimate ? "estimated" : "printed");
     return 1;
@@ -91,19 +93,25 @@ int RunPrint(const TDriverEnvironment& environment, const TPrintCommandOptions& 
   const std::int32_t height = driver.Slab()->RipHeight;
   const double pixelsPerSecond =
       run.Seconds > 0 ? static_cast<double>(run.RowsSent) * driver.Slab()->RipWidth / run.Seconds / 1e6 : 0.0;
-  if (options.Estimate)
+  if (options.Estimate) {
     fmt::print(
         out,
         "{}: the printer data took {:.2f} s to make: {} of {} rows, {} bytes ({:.1f} M printer pixels/s); "
         "nothing was written\n",
         options.Slab, run.Seconds, run.RowsSent, height, run.Bytes, pixelsPerSecond);
-  else
+  } else {
+    std::string result =
+        fmt::format("not printed: RipStatus {}, {} left as it was", StatusCode(run.Status), run.Destination);
+    // Status 7 with an error is still printed: only the slab's status or the kept copy was not written.
+    if (run.Status == TRipStatus::kPrinted) {
+      result = "printed to " + run.Destination;
+      if (run.Printed() && !options.Keep.empty()) result += ", kept in " + options.Keep;
+      result += LeftOut(driver.View().Problems.size());
+    }
     fmt::print(out,
                "{}: {} of {} rows, {} bytes of printer data in {:.2f} s ({:.1f} M printer pixels/s), {}\n",
-               options.Slab, run.RowsSent, height, run.Bytes, run.Seconds, pixelsPerSecond,
-               run.Printed() ? "printed to " + run.Destination + LeftOut(driver.View().Problems.size())
-                             : fmt::format("not printed: RipStatus {}, {} left as it was",
-                                           StatusCode(run.Status), run.Destination));
+               options.Slab, run.RowsSent, height, run.Bytes, run.Seconds, pixelsPerSecond, result);
+  }
   if (!run.Inks.Inks.empty()) out << FormatInkReport(run.Inks);
   return run.Printed() && reported && ui.ErrorCount() == 0 && !ui.Interrupted() ? 0 : 1;
 }

@@ -14,6 +14,7 @@ struct TDriverEnvironment;
 struct TPrintCommandOptions {
   std::string Slab;
   std::string TestOutput;  // print into this file instead of the slab's destination
+  std::string Keep;        // a copy of the printer data, for `slabrip send`
   std::int32_t BandRows = 0;  // rows per band, 0 for the engine's rule
   int Threads = 0;            // 0: the cores the process may use
   bool Force = false;         // print although the slab would not print as laid out

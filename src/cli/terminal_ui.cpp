@@ -25,12 +25,19 @@ TTerminalUi::TTerminalUi(std::ostream& err, bool interactive, bool answerYes)
   pthread_sigmask(SIG_BLOCK, &interrupt, &OldMask_);
 }
 
-TTerminalUi::~TTerminalUi() { pthread_sigmask(SIG_SETMASK, &OldMask_, nullptr); }
+TTerminalUi::~TTerminalUi() {
+  EndProgress();
+  pthread_sigmask(SIG_SETMASK, &OldMask_, nullptr);
+}
 
 void TTerminalUi::ShowMessage(const std::string& text) {
+  EndProgress();
+  fmt::print(Err_, "{}\n", text);
+}
+
+void TTerminalUi::EndProgress() {
   if (BarShown_) Err_ << '\n';
   BarShown_ = false;
-  fmt::print(Err_, "{}\n", text);
 }
 
 void TTerminalUi::ShowError(const std::string& text) {
@@ -64,13 +71,17 @@ void TTerminalUi::Refresh() {
   const TDriverView& view = Driver_->View();
   if (view.ProgressPosition == LastReportedRow_) return;
   LastReportedRow_ = view.ProgressPosition;
+  ShowProgress(
+      view.ProgressMaximum > 0 ? static_cast<double>(view.ProgressPosition) / view.ProgressMaximum : 0,
+      view.PrintedBytes, fmt::format("rows {}/{}", view.ProgressPosition, view.ProgressMaximum));
+}
+
+void TTerminalUi::ShowProgress(double done, std::int64_t bytes, const std::string& counts) {
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start_).count();
-  const double done =
-      view.ProgressMaximum > 0 ? static_cast<double>(view.ProgressPosition) / view.ProgressMaximum : 0;
-  const double megabytes = static_cast<double>(view.PrintedBytes) / 1024 / 1024;
-  const std::string figures = fmt::format(
-      "rows {}/{}  {:.2f} MB  {:.2f} MB/s  left {}", view.ProgressPosition, view.ProgressMaximum, megabytes,
-      seconds > 0 ? megabytes / seconds : 0.0, Duration(done > 0 ? seconds * (1 - done) / done : 0));
+  const double megabytes = static_cast<double>(bytes) / 1024 / 1024;
+  const std::string figures = fmt::format("{}  {:.2f} MB  {:.2f} MB/s  left {}", counts, megabytes,
+                                          seconds > 0 ? megabytes / seconds : 0.0,
+                                          Duration(done > 0 ? seconds * (1 - done) / done : 0));
   if (!Interactive_) {
     fmt::print(Err_, "{}\n", figures);
     return;

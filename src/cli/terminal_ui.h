@@ -1,9 +1,11 @@
 // The driver on a terminal: messages on stderr, a progress bar (or plain
-// lines when stderr is not a terminal), Ctrl-C as "Abort".
+// lines when stderr is not a terminal), Ctrl-C as "Abort". `slabrip send`
+// shows its progress through it too.
 #pragma once
 
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <ostream>
 
 #include "driver/driver_ui.h"
@@ -33,6 +35,11 @@ class TTerminalUi : public TDriverUi {
   void ProcessEvents() override;
   void Refresh() override;
   void Close() override { Closed_ = true; }
+
+  /// The bar at `done` (0 to 1) of the job with `bytes` sent, `counts` before the figures.
+  void ShowProgress(double done, std::int64_t bytes, const std::string& counts);
+  /// Ends the bar's line, so that what follows starts on a line of its own.
+  void EndProgress();
 
   bool Closed() const { return Closed_; }
   int ErrorCount() const { return Errors_; }

@@ -200,6 +200,7 @@ void TDriver::PrintNow() {
                 {.Job = Controls.Job,
                  .TestOutput = Controls.TestOutput,
                  .TestOutputFile = Controls.TestOutputFile,
+                 .KeepFile = Controls.KeepFile,
                  .DataFolder = Env_.DataFolder,
                  .BandRows = Controls.BandRows,
                  .Threads = Controls.Threads,

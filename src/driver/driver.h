@@ -46,6 +46,7 @@ struct TDriverControls {
   THPJobSettings Job;  // ink level, direction, passes, media type id, cutter, media name and values
   bool TestOutput = false;
   std::string TestOutputFile;  // hptest.prn in the print-jobs folder, else beside the slab
+  std::string KeepFile;        // a copy of the printer data, empty for none
   std::int32_t BandRows = 0;   // rows per band, 0 for the engine's rule (a diagnostic of the command line)
   int Threads = 0;             // print threads, 0 for the cores the process may use
   bool Estimate = false;       // "Print Now" makes the printer data and drops it (see TPrintOptions)

@@ -122,11 +122,15 @@ TPrintOutcome TPrintRun::Run() {
   try {
     // Also after a failure or an abort; the library's last data arrives inside the end calls.
     job.EndHPJob();
-    if (complete && outcome.Error.empty()) Output_->Commit();
+    complete = complete && outcome.Error.empty();
+    if (complete) Output_->Commit();
+  } catch (const TCopyError& e) {
+    // The job went, so the slab is printed; only the kept copy is missing.
+    outcome.Error = e.what();
   } catch (const std::exception& e) {
+    complete = false;
     if (outcome.Error.empty()) outcome.Error = e.what();
   }
-  complete = complete && outcome.Error.empty();
   if (complete)
     outcome.Inks = InkReportOf(*Engine_.InkRow(), Options_.Job.PrinterModelId, Slab_->XDPI, Slab_->YDpi);
   outcome.Aborted = AbortRequested_;
@@ -194,6 +198,13 @@ TSlabDestination SlabDestination(const TRipSlab& slab, const std::string& dataFo
 
 std::unique_ptr<TOutputSink> TPrintRun::OpenOutput() {
   if (Options_.Estimate) return OpenNoOutput();
+  // The copy first: one that cannot be kept stops the print before a queue hears of it.
+  std::unique_ptr<TOutputSink> keep = Options_.KeepFile.empty() ? nullptr : OpenFileOutput(Options_.KeepFile);
+  std::unique_ptr<TOutputSink> output = OpenDestination();
+  return keep ? TeeOutput(std::move(output), std::move(keep)) : std::move(output);
+}
+
+std::unique_ptr<TOutputSink> TPrintRun::OpenDestination() {
   if (Options_.TestOutput) return OpenFileOutput(Options_.TestOutputFile);
   const TSlabDestination to = SlabDestination(*Slab_, Options_.DataFolder);
   if (!to.ToQueue) {

@@ -22,6 +22,8 @@ struct TPrintOptions {
   /// "Test Output": the printer data goes into TestOutputFile, whatever the slab's status.
   bool TestOutput = false;
   std::string TestOutputFile;
+  /// A copy of the printer data, put in place once the job went; empty for none.
+  std::string KeepFile;
   /// The suite's data folder on this machine, for print files named under the Windows one.
   std::string DataFolder;
   /// Rows per band; 0 for the engine's own rule.
@@ -108,7 +110,9 @@ class TPrintRun {
                                                            std::int32_t ripHeight);
 
  private:
+  /// The destination, teed into the keep file when there is one.
   std::unique_ptr<TOutputSink> OpenOutput();
+  std::unique_ptr<TOutputSink> OpenDestination();
   /// True when every render row was printed, false after an abort.
   bool PrintRows(THPRasterJob& job, TPrintOutcome& outcome);
   void Report(std::uint8_t kind);

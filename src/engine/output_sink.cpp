@@ -1,5 +1,9 @@
 #include "engine/output_sink.h"
 
+#include <fmt/format.h>
+
+#include <utility>
+
 #include "base/errors.h"
 #include "base/file_paths.h"
 
@@ -33,9 +37,40 @@ class TNoSink final : public TOutputSink {
   const std::string Name_ = "nowhere (estimate)";
 };
 
+class TTeeSink final : public TOutputSink {
+ public:
+  TTeeSink(std::unique_ptr<TOutputSink> output, std::unique_ptr<TOutputSink> copy)
+      : Output_(std::move(output)), Copy_(std::move(copy)) {}
+
+  void Write(const std::uint8_t* bytes, std::size_t count) override {
+    Output_->Write(bytes, count);
+    Copy_->Write(bytes, count);
+  }
+  void Commit() override {
+    Output_->Commit();
+    try {
+      Copy_->Commit();
+    } catch (const TError& e) {
+      throw TCopyError(
+          fmt::format("{} got the job, but its copy was not kept: {}", Output_->Destination(), e.what()));
+    }
+  }
+  std::int64_t BytesDelivered() const override { return Output_->BytesDelivered(); }
+  const std::string& Destination() const override { return Output_->Destination(); }
+
+ private:
+  std::unique_ptr<TOutputSink> Output_;
+  std::unique_ptr<TOutputSink> Copy_;
+};
+
 }  // namespace
 
 std::unique_ptr<TOutputSink> OpenNoOutput() { return std::make_unique<TNoSink>(); }
+
+std::unique_ptr<TOutputSink> TeeOutput(std::unique_ptr<TOutputSink> output,
+                                       std::unique_ptr<TOutputSink> copy) {
+  return std::make_unique<TTeeSink>(std::move(output), std::move(copy));
+}
 
 std::unique_ptr<TOutputSink> OpenFileOutput(const std::string& path) {
   if (path.empty()) throw TError("no print file name is given");

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "base/errors.h"
+
 namespace slabrip {
 
 /// One open destination for printer data: a print file, a test-output file or
@@ -32,5 +34,17 @@ std::unique_ptr<TOutputSink> OpenNoOutput();
 /// A print file (or test-output file) written beside `path` and renamed over
 /// it on Commit. Throws TError naming the file when it cannot be made.
 std::unique_ptr<TOutputSink> OpenFileOutput(const std::string& path);
+
+/// Thrown by Commit when the output was put in place but its copy was not.
+class TCopyError : public TError {
+ public:
+  using TError::TError;
+};
+
+/// `output` with every byte also written to `copy`. The copy is committed
+/// only after the output, so a job that did not go never replaces an earlier
+/// copy; its Destination and BytesDelivered are the output's.
+std::unique_ptr<TOutputSink> TeeOutput(std::unique_ptr<TOutputSink> output,
+                                       std::unique_ptr<TOutputSink> copy);
 
 }  // namespace slabrip

@@ -11,9 +11,9 @@
 #include "base/ini_file.h"
 #include "driver/printer_report.h"
 #include "driver/slab_info.h"
+#include "hpraster/printer_data.h"
 #include "support/slab_files.h"
 #include "tools/cmf_builder.h"
-#include "tools/printer_data.h"
 
 namespace slabrip {
 namespace {

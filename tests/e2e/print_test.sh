@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # slabrip print end to end on copies of the demo slab: test output with the
-# host listening, a print file, a CUPS queue whose port is changed first, and
-# slabs that cannot print. Faults during a print: print_faults_test.sh.
+# host listening, a print file, a CUPS queue whose port is changed first, a
+# print kept and sent again, and slabs that cannot print. Faults during a print: print_faults_test.sh.
 set -euo pipefail
 # shellcheck source=print_lib.sh
 . "$(dirname "$0")/print_lib.sh"
@@ -118,6 +118,56 @@ set_key "$slab" RipStatus 2
 print "$slab" >/dev/null 2>"$work/err" || fail "default queue print: $(cat "$work/err")"
 grep -q "no CUPS queue matches its printer \"Nowhere 9000\", so the default queue $QUEUE" "$work/err" ||
   fail "default queue not said: $(cat "$work/err")"
+
+# Printed once with --keep and sent again: the printer gets the kept bytes
+# both times. A failed print, a keep file that cannot be made, a cut copy and
+# queues that refuse or do not exist send nothing and replace no file.
+captured() {
+  for _ in $(seq 200); do
+    [ -z "$(lpstat -h "$CUPS_SERVER" -o)" ] && [ "$(stat -c %s "$CAPTURE_FILE")" -eq "$1" ] && return
+    sleep 0.1
+  done
+  fail "the printer received $(stat -c %s "$CAPTURE_FILE") bytes in all, not $1"
+}
+for _ in $(seq 200); do [ -z "$(lpstat -h "$CUPS_SERVER" -o)" ] && break; sleep 0.1; done
+base=$(stat -c %s "$CAPTURE_FILE")
+slab=$(copy_demo keep)
+set_key "$slab" RipStatus 2
+sed -i "s|^CurrWinPrn=.*\r\$|CurrWinPrn=$QUEUE\r|; s|^CurrPort=.*\r\$|CurrPort=$QUEUE_URI\r|" "$slab"
+print "$slab" --keep "$work/kept.prn" >"$work/out" 2>"$work/err" || fail "print --keep: $(cat "$work/err")"
+grep -q "printed to queue $QUEUE, kept in $work/kept.prn$" "$work/out" || fail "--keep summary: $(cat "$work/out")"
+size=$(stat -c %s "$work/kept.prn")
+captured $((base + size))
+cmp -s "$work/kept.prn" <(tail -c "$size" "$CAPTURE_FILE") || fail "the kept file differs from what the printer got"
+cp "$work/kept.prn" "$work/earlier.prn"
+set_key "$slab" RipStatus 2
+if (export SLABRIP_HPLDRLGL_FAIL_ROW=100 && print "$slab" --keep "$work/kept.prn") >/dev/null 2>&1; then
+  fail "a failed print exited 0"
+fi
+cmp -s "$work/kept.prn" "$work/earlier.prn" || fail "a failed print replaced the kept file"
+[ -z "$(find "$work" -maxdepth 1 -name '*.tmp')" ] || fail "a temporary file was left beside the kept file"
+echo "the earlier print" >"$work/old.prn"
+if print "$slab" --test-output "$work/old.prn" --keep "$work/missing/kept.prn" >/dev/null 2>"$work/err"; then
+  fail "printed with a keep file that cannot be made"
+fi
+grep -q "^error: $work/missing/kept.prn: cannot create .*: No such file or directory$" "$work/err" ||
+  fail "keep file not named: $(cat "$work/err")"
+[ "$(cat "$work/old.prn")" = "the earlier print" ] || fail "the print file was replaced although nothing printed"
+send() { "$slabrip" send "$@" >"$work/out" 2>"$work/err"; }
+head -c $((size - 100)) "$work/kept.prn" >"$work/cut.prn"
+send "$work/cut.prn" && fail "a cut copy was sent"
+grep -q "^error: $work/cut.prn: not complete printer data: .* at byte $((size - 100))$" "$work/err" ||
+  fail "cut copy: $(cat "$work/err")"
+send "$work/kept.prn" --queue "$OTHER_QUEUE" && fail "sent to a queue that rejects jobs"
+grep -q "^error: the CUPS queue $OTHER_QUEUE refused the job: .*not accepting jobs" "$work/err" ||
+  fail "rejecting queue: $(cat "$work/err")"
+send "$work/kept.prn" --queue Nowhere && fail "sent to a queue that does not exist"
+grep -q "^error: no queue of the CUPS server .* matches Nowhere " "$work/err" || fail "no queue: $(cat "$work/err")"
+send "$work/kept.prn" || fail "send: $(cat "$work/err")"
+grep -q "^$work/kept.prn: $size bytes of printer data sent to queue $QUEUE in " "$work/out" ||
+  fail "send summary: $(cat "$work/out")"
+captured $((base + 2 * size))
+cmp -s "$work/kept.prn" <(tail -c "$size" "$CAPTURE_FILE") || fail "the printer got other bytes when sent again"
 
 # A queue that is down: a clear error, nothing reported as printed.
 "$cups" stop "$work/cups" >/dev/null

@@ -1,6 +1,6 @@
 // The printer-data reader on streams built by hand and by the sample writer,
 // and on damaged streams, which must fail at the right byte.
-#include "tools/printer_data.h"
+#include "hpraster/printer_data.h"
 
 #include <gtest/gtest.h>
 

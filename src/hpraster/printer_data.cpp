@@ -1,8 +1,9 @@
-#include "tools/printer_data.h"
+#include "hpraster/printer_data.h"
 
 #include <fmt/format.h>
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <string_view>
 #include <utility>
@@ -497,6 +498,14 @@ struct TPrinterDataReader::TState {
     }
   }
 };
+
+TPrnSource FileSource(std::FILE* file) {
+  return [file](std::uint8_t* buffer, std::size_t capacity) {
+    const std::size_t n = std::fread(buffer, 1, capacity, file);
+    if (n == 0 && std::ferror(file)) throw TError(std::string("cannot read: ") + std::strerror(errno));
+    return n;
+  };
+}
 
 TPrinterDataReader::TPrinterDataReader(TPrnSource source)
     : State_(std::make_unique<TState>(std::move(source))) {}

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -68,6 +69,9 @@ struct TRasterGeometry {
 /// Pulls the next bytes into `buffer`, returning how many; 0 means the end.
 /// May throw TError for a read failure.
 using TPrnSource = std::function<std::size_t(std::uint8_t* buffer, std::size_t capacity)>;
+
+/// A source reading `file` on from where it stands; throws TError when a read fails.
+TPrnSource FileSource(std::FILE* file);
 
 class TPrinterDataReader {
  public:
