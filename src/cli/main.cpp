@@ -11,6 +11,7 @@
 #include "cli/media_command.h"
 #include "cli/print_command.h"
 #include "cli/printers_command.h"
+#include "cli/proof_command.h"
 #include "cli/render_command.h"
 #include "cli/render_slab_command.h"
 #include "cli/send_command.h"
@@ -113,6 +114,18 @@ int main(int argc, char** argv) {
       "estimate", "Make the slab's printer data as a print would, write nothing, and show the ink it takes");
   AddPrintOptions(*estimateCommand, estimate);
 
+  TProofCommandOptions proof;
+  CLI::App* proofCommand = app.add_subcommand(
+      "proof", "Draw the slab as its dithered inks lay down into a PNG, shrunk to a width");
+  proofCommand->add_option("SLAB", proof.Slab, "The .RipSlab file")->required();
+  proofCommand->add_option("--out", proof.Output, "PNG file to write")->required();
+  proofCommand->add_option("--width", proof.Width, "Pixels wide, at most the printer raster's")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 100000));
+  AddBandRowsOption(*proofCommand, proof.BandRows);
+  AddThreadsOption(*proofCommand, proof.Threads,
+                   "Threads for drawing and dithering; the proof is the same for any number");
+
   TSendCommandOptions send;
   CLI::App* sendCommand =
       app.add_subcommand("send", "Send printer data kept with print --keep to a CUPS queue again, raw");
@@ -157,6 +170,7 @@ int main(int argc, char** argv) {
   }
   env.MediaSettingsFile = MediaSettingsPath(mediaSettings);
   renderSlab.Icc = {env.IccFolder, env.IccFrom};
+  proof.Icc = renderSlab.Icc;
   try {
     if (info->parsed()) return RunInfo(slabPath, env, std::cout, std::cerr);
     if (printersCommand->parsed()) return RunPrinters(env, printersSlab, std::cout, std::cerr);
@@ -165,6 +179,7 @@ int main(int argc, char** argv) {
     if (printCommand->parsed()) return RunPrint(env, print, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
     if (estimateCommand->parsed())
       return RunPrint(env, estimate, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
+    if (proofCommand->parsed()) return RunProof(proof, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
     if (sendCommand->parsed()) return RunSend(send, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
     if (xmlCommand->parsed()) return RunXml(env, slabPath, xmlSettings, std::cout, std::cerr);
     if (mediaCommand->parsed()) return RunMedia(env.MediaSettingsFile, media, std::cout, std::cerr);

@@ -79,9 +79,14 @@ void TTerminalUi::Refresh() {
 void TTerminalUi::ShowProgress(double done, std::int64_t bytes, const std::string& counts) {
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start_).count();
   const double megabytes = static_cast<double>(bytes) / 1024 / 1024;
-  const std::string figures = fmt::format("{}  {:.2f} MB  {:.2f} MB/s  left {}", counts, megabytes,
-                                          seconds > 0 ? megabytes / seconds : 0.0,
-                                          Duration(done > 0 ? seconds * (1 - done) / done : 0));
+  ShowProgress(done, fmt::format("{}  {:.2f} MB  {:.2f} MB/s", counts, megabytes,
+                                 seconds > 0 ? megabytes / seconds : 0.0));
+}
+
+void TTerminalUi::ShowProgress(double done, const std::string& counts) {
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start_).count();
+  const std::string figures =
+      fmt::format("{}  left {}", counts, Duration(done > 0 ? seconds * (1 - done) / done : 0));
   if (!Interactive_) {
     fmt::print(Err_, "{}\n", figures);
     return;

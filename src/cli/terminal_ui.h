@@ -38,6 +38,8 @@ class TTerminalUi : public TDriverUi {
 
   /// The bar at `done` (0 to 1) of the job with `bytes` sent, `counts` before the figures.
   void ShowProgress(double done, std::int64_t bytes, const std::string& counts);
+  /// The bar at `done` with `counts` and the time left, for work that sends no bytes.
+  void ShowProgress(double done, const std::string& counts);
   /// Ends the bar's line, so that what follows starts on a line of its own.
   void EndProgress();
 

@@ -232,6 +232,15 @@ void TDriver::Progress(const TPrintProgress& progress) {
 
 void TDriver::Note(const std::string& text) { Ui_.ShowMessage(text); }
 
+TProofRequest TDriver::ProofRequest(int width) const {
+  return {.Slab = Controls.SlabFile,
+          .IccFolder = Icc_.Folder,
+          .PrinterModelId = Controls.Job.PrinterModelId,
+          .BandRows = Controls.BandRows,
+          .Threads = Controls.Threads,
+          .Width = width};
+}
+
 std::string TDriver::ViewXml() {
   THPRasterJob job(Library_, Controls.Job, nullptr);
   job.SetSlab(Slab_);

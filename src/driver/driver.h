@@ -10,6 +10,7 @@
 #include "base/sys_paths.h"
 #include "driver/driver_ui.h"
 #include "driver/host_channel.h"
+#include "driver/ink_proof.h"
 #include "driver/media_settings.h"
 #include "driver/print_run.h"
 #include "engine/rip_engine.h"
@@ -115,6 +116,8 @@ class TDriver : private TPrintListener {
   void RequestAbort();
   /// The ICC and drivers folders the loaded slab uses.
   const TFolderChoice& IccFolder() const { return Icc_; }
+  /// What the proof of the loaded slab needs, `width` pixels wide at most.
+  TProofRequest ProofRequest(int width) const;
   const TFolderChoice& DriversFolder() const { return Drivers_; }
   /// What the last "Print Now" did.
   const TPrintOutcome& LastPrint() const { return LastPrint_; }

@@ -4,8 +4,11 @@
 #include <array>
 #include <vector>
 
+#include "base/usable_cores.h"
 #include "driver/row_pipeline.h"
 #include "engine/rip_engine.h"
+#include "hpraster/hp_raster_job.h"
+#include "proof/render_files.h"
 #include "proof/soft_proof.h"
 #include "separation/ink_row.h"
 
@@ -75,7 +78,9 @@ class TProofRow {
 std::optional<TBitmap32> MakeInkProof(TRipEngine& engine, int width, int threads,
                                       const TProofProgress& progress) {
   const TRipSlab& slab = *engine.Slab();
-  const TInkRowEx& ink = *engine.InkRow();
+  TInkRowEx& ink = *engine.InkRow();
+  // The print's plane order, so that the ink estimate lists the inks as a print does.
+  THPRasterJob::ConfigurePlanes(ink);
   const std::int64_t printerWidth = std::max(slab.RipWidth, 1), printerHeight = std::max(slab.RipHeight, 1);
   const int pictureWidth = static_cast<int>(std::clamp<std::int64_t>(width, 1, printerWidth));
   const int pictureHeight = static_cast<int>(
@@ -103,6 +108,16 @@ std::optional<TBitmap32> MakeInkProof(TRipEngine& engine, int width, int threads
   sums.Finish(picture.Row(pictureRow), proof);
   if (progress) progress(1);
   return picture;
+}
+
+std::optional<TSlabProof> MakeSlabProof(const TProofRequest& request, const TProofProgress& progress) {
+  const TRef<TRipEngine> engine = EngineForSlab(request.Slab, request.IccFolder, request.BandRows);
+  std::optional<TBitmap32> picture =
+      MakeInkProof(*engine, request.Width, ThreadsOrCores(request.Threads), progress);
+  if (!picture) return std::nullopt;
+  const TRipSlab& slab = *engine->Slab();
+  return TSlabProof{std::move(*picture),
+                    InkReportOf(*engine->InkRow(), request.PrinterModelId, slab.XDPI, slab.YDpi)};
 }
 
 }  // namespace slabrip

@@ -122,14 +122,20 @@ void RenderThreaded(TRipEngine& engine, TRenderFiles& files) {
 
 }  // namespace
 
-TRenderedSlab RenderSlabFiles(const TRenderSlabOptions& options) {
+TRef<TRipEngine> EngineForSlab(const std::string& slab, const std::string& iccFolder, std::int32_t bandRows) {
   auto engine = MakeRef<TRipEngine>();
-  engine->IccFolder = FolderForSlab(options.Icc, options.Slab, "ICC").Folder;
+  engine->IccFolder = iccFolder;
   try {
-    engine->PrepareForSlab(options.Slab, options.BandRows);
+    engine->PrepareForSlab(slab, bandRows);
   } catch (const ESlabNotLoaded&) {
     throw TError("Unable to open RIP File");
   }
+  return engine;
+}
+
+TRenderedSlab RenderSlabFiles(const TRenderSlabOptions& options) {
+  const TRef<TRipEngine> engine =
+      EngineForSlab(options.Slab, FolderForSlab(options.Icc, options.Slab, "ICC").Folder, options.BandRows);
   const TRipSlab& slab = *engine->Slab();
   TRenderFiles files(options, slab.RenderWidth, slab.RenderHeight);
   if (ThreadsOrCores(options.Threads) > 1) {

@@ -6,9 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "base/ref_obj.h"
 #include "base/sys_paths.h"
 
 namespace slabrip {
+
+class TRipEngine;
+
+/// An engine of its own with the slab loaded and prepared for its rows.
+/// Throws TError "Unable to open RIP File" when the slab cannot be read, and
+/// what PrepareForSlab throws for the rest.
+TRef<TRipEngine> EngineForSlab(const std::string& slab, const std::string& iccFolder, std::int32_t bandRows);
 
 /// What `slabrip render SLAB` writes.
 struct TRenderSlabOptions {

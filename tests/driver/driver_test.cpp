@@ -12,6 +12,8 @@
 #include "driver/printer_report.h"
 #include "driver/slab_info.h"
 #include "hpraster/printer_data.h"
+#include "proof/render_files.h"
+#include "proof/soft_proof.h"
 #include "support/slab_files.h"
 #include "tools/cmf_builder.h"
 
@@ -265,6 +267,45 @@ TEST_F(DriverTest, TestOutputHoldsEveryRowTheEngineMadeAndTheStatusIsWritten) {
   EXPECT_EQ(written.ReadInt64("Info", "CurrPrnSize", 0), size);
   EXPECT_EQ(written.ReadInt64("Info", "SentPrnSize", 0), size);
   EXPECT_EQ(driver->LastPrint().Bytes, size);
+}
+
+// A proof pixel is the mean of the dithered drops: over a flat fill that is
+// the fill's own ink as the soft proof shows it, and blank media stays white.
+TEST_F(DriverTest, TheProofOfAFlatFillHasTheFillsProofColourAndTheInkOfThePrint) {
+  const std::string slab = WriteSlab("RipStatus=1\r\n");
+  const auto driver = Start(slab);
+  const TProofRequest request = driver->ProofRequest(50);
+  double done = 0;
+  const std::optional<TSlabProof> proof = MakeSlabProof(request, [&](double share) {
+    done = share;
+    return true;
+  });
+  ASSERT_TRUE(proof);
+  EXPECT_EQ(done, 1);
+  ASSERT_EQ(proof->Picture.Width(), 50);
+  ASSERT_EQ(proof->Picture.Height(), 25);
+  // The middle of the red square, slab (15, 12) mm, against the fill's own ink there.
+  const TRef<TRipEngine> engine = EngineForSlab(slab, Env.IccFolder, 0);
+  engine->PrepareRow(71);
+  TSoftProof softProof;
+  const TColor32 fill = softProof.Colour(engine->InkRow()->Input()[88]);
+  ASSERT_NE(fill, softProof.Colour({}));
+  const TColor32 shown = proof->Picture.Row(12)[15];
+  for (const int shift : {0, 8, 16})
+    EXPECT_NEAR(static_cast<int>(fill >> shift & 255), static_cast<int>(shown >> shift & 255), 4) << shift;
+  EXPECT_EQ(proof->Picture.Row(12)[1], softProof.Colour({}));
+
+  // The proof's ink estimate counts the drops the print lays down.
+  driver->Controls.TestOutput = true;
+  driver->Controls.TestOutputFile = Dir.File("proofed.prn");
+  driver->PrintNow();
+  const TInkReport& printed = driver->LastPrint().Inks;
+  ASSERT_EQ(printed.Inks.size(), proof->Inks.Inks.size());
+  for (std::size_t i = 0; i < printed.Inks.size(); ++i) {
+    EXPECT_EQ(printed.Inks[i].Ink, proof->Inks.Inks[i].Ink);
+    EXPECT_EQ(printed.Inks[i].Drops, proof->Inks.Inks[i].Drops) << printed.Inks[i].Ink;
+  }
+  EXPECT_FALSE(MakeSlabProof(request, [](double) { return false; }));
 }
 
 TEST_F(DriverTest, APrintFileGetsTheSameDataAsTestOutput) {
