@@ -27,6 +27,7 @@
 #include <algorithm>
 
 #include "gui/preview_box.h"
+#include "gui/proof_page.h"
 
 namespace slabrip {
 namespace {
@@ -78,6 +79,8 @@ THPDJRipFr2::THPDJRipFr2(TDriverEnvironment environment, QWidget* parent) : QWid
   W_.Tabs->addTab(BuildPrintSettingsPage(), QStringLiteral("Print Settings"));
   W_.Tabs->addTab(BuildMediaSettingsPage(), QStringLiteral("Media Settings"));
   W_.Tabs->addTab(BuildXmlPage(), QStringLiteral("XML"));
+  W_.Proof = new TProofPage;
+  W_.Tabs->addTab(W_.Proof, QStringLiteral("Proof"));
   W_.Tabs->setCurrentIndex(0);
 
   W_.Progress = new QProgressBar(this);
@@ -259,7 +262,10 @@ void THPDJRipFr2::ConnectControls() {
   connect(W_.SlabFile, &QLineEdit::textChanged, this,
           [this](const QString& text) { Collect([&](TDriverControls& c) { c.SlabFile = FromQt(text); }); });
   connect(W_.SlabFileBrowse, &QToolButton::clicked, this, [this] { BrowseSlabFile(); });
-  connect(W_.Reload, &QToolButton::clicked, this, [this] { Handle([&] { Driver_->Reload(); }); });
+  connect(W_.Reload, &QToolButton::clicked, this, [this] {
+    W_.Proof->Clear();
+    Handle([&] { Driver_->Reload(); });
+  });
 
   connect(W_.InkLevel, &QComboBox::currentIndexChanged, this,
           [this](int index) { Collect([&](TDriverControls& c) { c.Job.HighInkLevel = index == 1; }); });
@@ -303,7 +309,13 @@ void THPDJRipFr2::ConnectControls() {
     W_.Xml->clear();
     Handle([&] { W_.Xml->setPlainText(ToQt(Driver_->ViewXml())); });
   });
-  connect(W_.PrintNow, &QPushButton::clicked, this, [this] { Handle([&] { Driver_->PrintNow(); }); });
+  // A proof draws on an engine of its own; it stops before the print starts.
+  connect(W_.PrintNow, &QPushButton::clicked, this, [this] {
+    W_.Proof->Cancel();
+    Handle([&] { Driver_->PrintNow(); });
+  });
+  connect(W_.Proof, &TProofPage::ProofRequested, this,
+          [this] { W_.Proof->Start(Driver_->ProofRequest(TProofPage::kWidth)); });
 }
 
 void THPDJRipFr2::Start(const std::vector<std::string>& arguments) {
@@ -371,6 +383,7 @@ void THPDJRipFr2::Refresh() {
   W_.Progress->setRange(0, std::max(view.ProgressMaximum, 0));
   W_.Progress->setValue(view.ProgressPosition);
   W_.PrintNow->setEnabled(view.PrintNowEnabled && !view.Printing);
+  if (!W_.Proof->Busy()) W_.Proof->Widgets().Proof->setEnabled(view.PrintNowEnabled && !view.Printing);
   W_.PrintNow->setVisible(!view.Printing);
   W_.Abort->setVisible(view.Printing);
   // Loading another slab in the middle of a print would pull it from under the run.

@@ -26,6 +26,7 @@ class QToolButton;
 namespace slabrip {
 
 class TPreviewBox;
+class TProofPage;
 
 class THPDJRipFr2 : public QWidget, public TDriverUi {
   Q_OBJECT
@@ -60,6 +61,7 @@ class THPDJRipFr2 : public QWidget, public TDriverUi {
     std::array<QLabel*, kMediaValues.size()> MediaValueLabels{};
     QPushButton* ViewXml = nullptr;
     QPlainTextEdit* Xml = nullptr;
+    TProofPage* Proof = nullptr;
     QProgressBar* Progress = nullptr;
     QPushButton* PrintNow = nullptr;
     QCheckBox* Abort = nullptr;

@@ -9,16 +9,17 @@ TPreviewBox::TPreviewBox(int width, int height, QWidget* parent) : QWidget(paren
   setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+QImage ToQImage(const TBitmap32& bitmap) {
+  if (bitmap.Width() <= 0 || bitmap.Height() <= 0) return {};
+  // QImage's ARGB32 is the same 0xAARRGGBB word per pixel; copy, since the
+  // driver keeps drawing into its bitmap.
+  const QImage view(reinterpret_cast<const uchar*>(bitmap.Pixels()), bitmap.Width(), bitmap.Height(),
+                    bitmap.Stride(), QImage::Format_ARGB32);
+  return view.copy();
+}
+
 void TPreviewBox::SetBitmap(const TBitmap32& bitmap) {
-  if (bitmap.Width() <= 0 || bitmap.Height() <= 0) {
-    Image_ = QImage();
-  } else {
-    // QImage's ARGB32 is the same 0xAARRGGBB word per pixel; copy, since the
-    // driver keeps drawing into its bitmap.
-    const QImage view(reinterpret_cast<const uchar*>(bitmap.Pixels()), bitmap.Width(), bitmap.Height(),
-                      bitmap.Stride(), QImage::Format_ARGB32);
-    Image_ = view.copy();
-  }
+  Image_ = ToQImage(bitmap);
   update();
 }
 

@@ -8,6 +8,9 @@
 
 namespace slabrip {
 
+/// A copy of `bitmap` (0xAARRGGBB words); null for an empty one.
+QImage ToQImage(const TBitmap32& bitmap);
+
 class TPreviewBox : public QWidget {
  public:
   /// A box of fixed size: the driver draws a bitmap of exactly this size.

@@ -7,6 +7,7 @@
 
 #include "gui/hpdj_rip_window.h"
 #include "gui/preview_box.h"
+#include "gui/proof_page.h"
 
 namespace slabrip {
 namespace {
@@ -278,6 +279,30 @@ class TGuiTest : public QObject {
     QVERIFY2(centre.red() > 200 && centre.green() < 60 && centre.blue() < 60, qPrintable(centre.name()));
     const QColor margin = shown.pixelColor(20, 20);
     QVERIFY2(margin.red() == margin.blue() && margin.red() > 200, qPrintable(margin.name()));
+  }
+
+  // The proof is made in the background: the window answers meanwhile, and
+  // the picture and the ink estimate arrive when it is done; Cancel stops one.
+  void proofShowsTheInksAndCancels() {
+    const QString slab = CopySmallDemo();
+    TTestWindow window(Environment());
+    window.Start({slab.toStdString()});
+    const TProofPage::TWidgets& proof = window.Widgets().Proof->Widgets();
+    QVERIFY(proof.Proof->isEnabled());
+    proof.Proof->click();
+    QVERIFY(window.Widgets().Proof->Busy());
+    QTRY_VERIFY_WITH_TIMEOUT(!window.Widgets().Proof->Busy(), 60000);
+    QCOMPARE(proof.Status->text(), QStringLiteral("640 x 240 pixels, as the dithered inks lay down"));
+    QCOMPARE(proof.Picture->pixmap().size(), QSize(640, 240));
+    QVERIFY2(proof.Inks->text().contains(QStringLiteral("Light magenta")), qPrintable(proof.Inks->text()));
+    QCOMPARE(proof.Progress->value(), 1000);
+
+    proof.Proof->click();
+    proof.Cancel->click();
+    QVERIFY(!window.Widgets().Proof->Busy());
+    QCOMPARE(proof.Status->text(), QStringLiteral("Cancelled."));
+    QVERIFY(proof.Proof->isEnabled());
+    QCOMPARE(window.Errors, TTexts{});
   }
 
   void printsTestOutputAndCloses_data() {
