@@ -30,7 +30,7 @@ struct TDitherJob {
   bool TwoBit = true;
   std::array<std::uint8_t*, 8> Out{};  // packed bytes per lane, nullptr for lanes without a channel
   int Row = 0;                         // even: left to right, odd: right to left
-  TDropCounts* Drops = nullptr;        // when set, the row's levels are added to it
+  TDropCounts* Drops = nullptr;        // when set, the levels of the lanes with output are added to it
 };
 
 /// A kernel's pass over the row in the row's direction: even rows left to

@@ -48,7 +48,7 @@ class TScalarKernel {
       std::int16_t& own = Job.Errors[next].Lane[lane];
       own = Wrap(own + q);
       Job.Errors[x + 1].Lane[lane] = q;
-      if (Job.Drops) ++Job.Drops->Lanes[lane][static_cast<std::size_t>(level)];
+      if (Job.Drops && Job.Out[lane]) ++Job.Drops->Lanes[lane][static_cast<std::size_t>(level)];
       acc[lane] = static_cast<std::int16_t>(acc[lane] | level << shift);
       if (!flush) continue;
       if (Job.Out[lane]) Job.Out[lane][x / PerByte] = static_cast<std::uint8_t>(acc[lane]);

@@ -14,44 +14,20 @@ inline __m128i HalfTowardZero(__m128i x) {
   return _mm_srai_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 15)), 1);
 }
 
-// Counts per lane of pixels at level 1 or more, 2 or more and 3, in 16-bit
-// lanes handed on to the totals before they could wrap.
-class TLevelCounter {
- public:
-  explicit TLevelCounter(TDropCounts* drops) : Drops_(drops) {}
-  TLevelCounter(const TLevelCounter&) = delete;
-  TLevelCounter& operator=(const TLevelCounter&) = delete;
-  ~TLevelCounter() { Flush(); }
+// The pixels of levels 1, 2 and 3 in a packed byte, as 21-bit fields of one
+// word: a row's bytes add up without carrying between the fields.
+constexpr unsigned kLevelField = 21;
+constexpr std::uint64_t kFieldMask = (std::uint64_t{1} << kLevelField) - 1;
 
-  // The masks are all ones in the lanes at or above each level.
-  void Add(__m128i atLeast1, __m128i atLeast2, __m128i atLeast3) {
-    AtLeast_[0] = _mm_sub_epi16(AtLeast_[0], atLeast1);
-    AtLeast_[1] = _mm_sub_epi16(AtLeast_[1], atLeast2);
-    AtLeast_[2] = _mm_sub_epi16(AtLeast_[2], atLeast3);
-    if (++Pixels_ == 0xFFFF) Flush();
-  }
-
- private:
-  void Flush() {
-    if (Drops_ != nullptr && Pixels_ > 0) {
-      alignas(16) std::uint16_t counts[3][8];
-      for (std::size_t k = 0; k < 3; ++k) _mm_store_si128(reinterpret_cast<__m128i*>(counts[k]), AtLeast_[k]);
-      for (std::size_t lane = 0; lane < 8; ++lane) {
-        std::array<std::uint64_t, 4>& total = Drops_->Lanes[lane];
-        total[0] += Pixels_ - counts[0][lane];
-        total[1] += static_cast<std::uint64_t>(counts[0][lane] - counts[1][lane]);
-        total[2] += static_cast<std::uint64_t>(counts[1][lane] - counts[2][lane]);
-        total[3] += counts[2][lane];
-      }
-    }
-    for (__m128i& count : AtLeast_) count = _mm_setzero_si128();
-    Pixels_ = 0;
-  }
-
-  TDropCounts* const Drops_;
-  __m128i AtLeast_[3] = {_mm_setzero_si128(), _mm_setzero_si128(), _mm_setzero_si128()};
-  std::uint32_t Pixels_ = 0;
-};
+constexpr std::array<std::uint64_t, 256> ByteLevels(unsigned bits) {
+  std::array<std::uint64_t, 256> table{};
+  for (unsigned byte = 0; byte < 256; ++byte)
+    for (unsigned at = 0; at < 8; at += bits)
+      if (const unsigned level = byte >> at & ((1u << bits) - 1); level > 0)
+        table[byte] += std::uint64_t{1} << (kLevelField * (level - 1));
+  return table;
+}
+constexpr std::array<std::uint64_t, 256> kTwoBitLevels = ByteLevels(2), kOneBitLevels = ByteLevels(1);
 
 class TKernel {
  public:
@@ -65,11 +41,28 @@ class TKernel {
     }
     Bits = job.TwoBit ? 2 : 1;
     PerByte = 8 / Bits;
+    Levels = job.TwoBit ? &kTwoBitLevels : &kOneBitLevels;
+  }
+
+  // The row's drops into the job's totals; the padding of the last byte is level 0, not counted.
+  void AddDrops() const {
+    if (Job.Drops == nullptr) return;
+    for (std::size_t lane = 0; lane < 8; ++lane) {
+      if (!Job.Out[lane]) continue;
+      std::array<std::uint64_t, 4>& total = Job.Drops->Lanes[lane];
+      std::uint64_t dropped = 0;
+      for (std::size_t level = 1; level < 4; ++level) {
+        const std::uint64_t count = Counts[lane] >> (kLevelField * (level - 1)) & kFieldMask;
+        total[level] += count;
+        dropped += count;
+      }
+      total[0] += Job.Width - dropped;
+    }
   }
 
  private:
   // One pixel: returns its level per lane and leaves the carry for the next.
-  __m128i Quantise(__m128i value, __m128i errorAbove, __m128i& carry, TLevelCounter& counter) const {
+  __m128i Quantise(__m128i value, __m128i errorAbove, __m128i& carry) const {
     // value + error + carry, clamped to 0..32767: error + carry fits 16 bits, and the
     // saturating add clamps the top exactly as the wide sum would.
     const __m128i v =
@@ -77,7 +70,6 @@ class TKernel {
     const __m128i m1 = _mm_cmpgt_epi16(v, Above[0]);
     const __m128i m2 = _mm_cmpgt_epi16(v, Above[1]);
     const __m128i m3 = _mm_cmpgt_epi16(v, Above[2]);
-    counter.Add(m1, m2, m3);
     const __m128i level = _mm_sub_epi16(_mm_setzero_si128(), _mm_add_epi16(_mm_add_epi16(m1, m2), m3));
     const __m128i point = _mm_add_epi16(_mm_add_epi16(_mm_and_si128(m1, Step[0]), _mm_and_si128(m2, Step[1])),
                                         _mm_and_si128(m3, Step[2]));
@@ -93,14 +85,17 @@ class TKernel {
   }
 
   // Adds a level at column x into the byte being built; writes the byte out when `flush`.
-  void Collect(std::size_t x, __m128i level, __m128i& acc, bool flush) const {
+  void Collect(std::size_t x, __m128i level, __m128i& acc, bool flush) {
     const auto shift = static_cast<int>((PerByte - 1 - x % PerByte) * Bits);
     acc = _mm_or_si128(acc, _mm_sll_epi16(level, _mm_cvtsi32_si128(shift)));
     if (!flush) return;
     alignas(16) std::uint8_t bytes[16];
     _mm_store_si128(reinterpret_cast<__m128i*>(bytes), _mm_packus_epi16(acc, acc));
     for (std::size_t lane = 0; lane < 8; ++lane)
-      if (Job.Out[lane]) Job.Out[lane][x / PerByte] = bytes[lane];
+      if (Job.Out[lane]) {
+        Job.Out[lane][x / PerByte] = bytes[lane];
+        Counts[lane] += (*Levels)[bytes[lane]];
+      }
     acc = _mm_setzero_si128();
   }
 
@@ -109,16 +104,15 @@ class TKernel {
   }
 
  public:
-  void LeftToRight() const {
+  void LeftToRight() {
     __m128i carry = _mm_setzero_si128(), acc = _mm_setzero_si128();
-    TLevelCounter counter(Job.Drops);
     std::size_t x = 0;
     for (std::size_t i = 0; i < Job.InputWidth; ++i) {
       const auto end = static_cast<std::size_t>(Job.ColumnEnds[i]);
       if (x >= end) continue;
       const __m128i value = InputAt(i);
       for (; x < end; ++x) {
-        const __m128i level = Quantise(value, Load(x + 1), carry, counter);
+        const __m128i level = Quantise(value, Load(x + 1), carry);
         const __m128i q = HalfTowardZero(carry);
         Store(x, _mm_add_epi16(Load(x), q));
         Store(x + 1, q);
@@ -127,9 +121,8 @@ class TKernel {
     }
   }
 
-  void RightToLeft() const {
+  void RightToLeft() {
     __m128i carry = _mm_setzero_si128(), acc = _mm_setzero_si128();
-    TLevelCounter counter(Job.Drops);
     std::size_t x = Job.Width;
     for (std::size_t i = Job.InputWidth; i-- > 0;) {
       const std::size_t start = i == 0 ? 0 : static_cast<std::size_t>(Job.ColumnEnds[i - 1]);
@@ -137,7 +130,7 @@ class TKernel {
       const __m128i value = InputAt(i);
       while (x > start) {
         --x;
-        const __m128i level = Quantise(value, Load(x + 1), carry, counter);
+        const __m128i level = Quantise(value, Load(x + 1), carry);
         const __m128i q = HalfTowardZero(carry);
         Store(x + 2, _mm_add_epi16(Load(x + 2), q));
         Store(x + 1, q);
@@ -152,10 +145,16 @@ class TKernel {
   __m128i Step[3];
   std::size_t Bits;
   std::size_t PerByte;
+  const std::array<std::uint64_t, 256>* Levels;
+  std::array<std::uint64_t, 8> Counts{};  // per lane, of the bytes written
 };
 
 }  // namespace
 
-void RunDitherJobSse2(const TDitherJob& job) { RunSerpentine(TKernel(job), job.Row); }
+void RunDitherJobSse2(const TDitherJob& job) {
+  TKernel kernel(job);
+  RunSerpentine(kernel, job.Row);
+  kernel.AddDrops();
+}
 
 }  // namespace slabrip
