@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <vector>
 
 #include "base/usable_cores.h"
@@ -29,23 +30,36 @@ class TProofRow {
         ColumnOf_(static_cast<std::size_t>(printerWidth)) {
     for (std::size_t x = 0; x < ColumnOf_.size(); ++x)
       ColumnOf_[x] = static_cast<std::int32_t>(x * static_cast<std::size_t>(width) / ColumnOf_.size());
+    const std::size_t perByte = 8 / Bits_;
+    for (std::size_t k = 0; k * perByte + perByte <= ColumnOf_.size(); ++k)
+      if (ColumnOf_[k * perByte] == ColumnOf_[k * perByte + perByte - 1]) OneColumn_.push_back(k);
+    OneColumn_.push_back(SIZE_MAX);
+    for (unsigned byte = 0; byte < 256; ++byte)
+      for (unsigned j = 0; j < perByte; ++j)
+        ByteInk_[byte] += static_cast<std::uint64_t>(Points_[Level(byte, j)]);
     for (int i = 0; const TRef<TInkChannelEx> channel = ink.OutputChannel(i); ++i)
       Lanes_.push_back(channel->Index);
   }
 
   void Add(const std::uint8_t* planes, std::size_t planeBytes) {
     const std::size_t perByte = 8 / Bits_, width = ColumnOf_.size();
-    const unsigned mask = (1u << Bits_) - 1;
     for (std::size_t plane = 0; plane < Lanes_.size(); ++plane) {
       const std::uint8_t* bytes = planes + plane * planeBytes;
       const std::size_t lane = Lanes_[plane];
+      const std::size_t* whole = OneColumn_.data();
       for (std::size_t k = 0; k < planeBytes; ++k) {
+        const bool oneColumn = *whole == k;
+        whole += oneColumn ? 1 : 0;
         // Level 0 is no ink: blank bytes add nothing.
         if (bytes[k] == 0) continue;
-        for (std::size_t j = 0, x = k * perByte; j < perByte && x < width; ++j, ++x) {
-          const unsigned level = static_cast<unsigned>(bytes[k]) >> (8 - Bits_ * (j + 1)) & mask;
-          Sums_[static_cast<std::size_t>(ColumnOf_[x])][lane] += static_cast<std::uint64_t>(Points_[level]);
+        const std::size_t first = k * perByte;
+        if (oneColumn) {
+          Sums_[static_cast<std::size_t>(ColumnOf_[first])][lane] += ByteInk_[bytes[k]];
+          continue;
         }
+        for (std::size_t j = 0; j < perByte && first + j < width; ++j)
+          Sums_[static_cast<std::size_t>(ColumnOf_[first + j])][lane] +=
+              static_cast<std::uint64_t>(Points_[Level(bytes[k], j)]);
       }
     }
     for (const std::int32_t column : ColumnOf_) ++Counts_[static_cast<std::size_t>(column)];
@@ -65,12 +79,19 @@ class TProofRow {
   }
 
  private:
+  // The level of pixel j of a packed byte, the first pixel highest.
+  unsigned Level(unsigned byte, std::size_t j) const {
+    return byte >> (8 - Bits_ * (j + 1)) & ((1u << Bits_) - 1);
+  }
+
   const unsigned Bits_;
   const std::array<std::int32_t, 4> Points_;
   std::vector<TLaneSums> Sums_;
   std::vector<std::uint64_t> Counts_;
   std::vector<std::int32_t> ColumnOf_;  // picture column of each printer column
   std::vector<std::size_t> Lanes_;      // ink lane of each plane
+  std::vector<std::size_t> OneColumn_;  // the bytes whose pixels all fall in one column, then SIZE_MAX
+  std::array<std::uint64_t, 256> ByteInk_{};  // the ink values of a byte's pixels, added
 };
 
 }  // namespace
